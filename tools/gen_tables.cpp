@@ -1,0 +1,435 @@
+// Build-time generator of the parse tables.
+//
+//   gen_tables [--add-conflict] <output.cpp>
+//
+// Builds the canonical LR(0) collection of the grammar, checks that it is SLR(1) without
+// conflicts, compresses it and writes a C++ file that defines everything parser/parse_tables.h
+// declares. Any conflict, or any figure that differs from the one the parser is built for,
+// is reported on standard error and ends the program with status 1, so the build fails.
+//
+// Compression:
+// - A state of one completed production (and nothing else) is never entered: the shift or
+//   goto into it carries the reduction instead (kinds 2/3, goto kinds 2/3); the goto into the
+//   state of the goal production is acceptance (goto kind 0).
+// - Unit productions without action whose right side is one nonterminal are never reduced:
+//   a goto on N into the completed state of M -> N is replaced by the entry for M in the same
+//   state, following the chain up to a real transition or reduction.
+// - Every kept state has at most one reduction, its default entry (kind 4, or 5 for a
+//   production without action); a state without one has the default syntax error (kind 7).
+//
+// --add-conflict adds the production Number -> IDENT, which clashes with Ident -> IDENT
+// wherever an identifier can start an operand; the generator must then refuse the grammar.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "parser/grammar.h"
+
+namespace {
+
+// The figures the parser and its tests are built for.
+constexpr int EXPECTED_LR0_STATES = 304;
+constexpr int EXPECTED_SINGLE_STATES = 109;
+constexpr int EXPECTED_KEPT_STATES = 195;
+constexpr int MINIMUM_ENTRIES = 1701;
+
+constexpr int KIND_SHIFT = 1;
+constexpr int KIND_SHIFT_REDUCE = 2;
+constexpr int KIND_SHIFT_REDUCE_PLAIN = 3;
+constexpr int KIND_REDUCE = 4;
+constexpr int KIND_REDUCE_PROVISIONAL = 5;
+constexpr int KIND_ERROR = 7;
+constexpr int GOTO_KIND_ACCEPT = 0;
+constexpr int GOTO_KIND_STATE = 1;
+constexpr int GOTO_KIND_REDUCE = 2;
+constexpr int GOTO_KIND_REDUCE_PLAIN = 3;
+
+struct Rule {
+  int left;
+  std::vector<int> right;
+  bool action;
+};
+
+struct Item {
+  int rule;
+  int dot;
+  bool operator<(const Item& o) const { return rule != o.rule ? rule < o.rule : dot < o.dot; }
+  bool operator==(const Item& o) const { return rule == o.rule && dot == o.dot; }
+};
+
+struct State {
+  std::vector<Item> kernel;            // sorted
+  std::vector<Item> items;             // kernel and closure
+  std::map<int, int> transitions;      // symbol -> LR(0) state
+  int completed_rule = -1;             // the one completed production, or -1
+  bool single = false;                 // one completed production and nothing else
+};
+
+struct Entry {
+  int symbol;
+  int kind;
+  int param;
+};
+
+std::vector<Rule> rules;
+std::vector<State> states;
+
+bool is_nonterminal(int symbol) { return grammar_is_nonterminal(symbol); }
+
+std::string rule_text(int r) {
+  std::string text = grammar_symbol_name[rules[r].left];
+  text += " ->";
+  for (int s : rules[r].right) {
+    text += ' ';
+    text += grammar_symbol_name[s];
+  }
+  return text;
+}
+
+void load_grammar(bool add_conflict) {
+  for (int p = 0; p < PRODUCTION_COUNT; ++p) {
+    const Production& prod = grammar_productions[p];
+    rules.push_back({prod.left, std::vector<int>(prod.right, prod.right + prod.length),
+                     prod.has_action != 0});
+  }
+  if (add_conflict) {
+    // Number -> IDENT: after an identifier inside an expression both Ident -> IDENT and
+    // Number -> IDENT are complete.
+    rules.push_back({108, {116}, true});
+  }
+}
+
+std::vector<Item> closure(const std::vector<Item>& kernel) {
+  std::vector<Item> items = kernel;
+  std::set<int> expanded;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const Rule& rule = rules[items[i].rule];
+    if (items[i].dot >= static_cast<int>(rule.right.size())) continue;
+    int next = rule.right[items[i].dot];
+    if (!is_nonterminal(next) || !expanded.insert(next).second) continue;
+    for (int r = 0; r < static_cast<int>(rules.size()); ++r)
+      if (rules[r].left == next) items.push_back({r, 0});
+  }
+  return items;
+}
+
+void build_lr0_collection() {
+  std::map<std::vector<Item>, int> by_kernel;
+  states.push_back({{{0, 0}}, {}, {}, -1, false});
+  by_kernel[states[0].kernel] = 0;
+  for (size_t s = 0; s < states.size(); ++s) {
+    states[s].items = closure(states[s].kernel);
+    std::map<int, std::vector<Item>> advanced;  // ascending symbol order
+    for (const Item& item : states[s].items) {
+      const Rule& rule = rules[item.rule];
+      if (item.dot < static_cast<int>(rule.right.size()))
+        advanced[rule.right[item.dot]].push_back({item.rule, item.dot + 1});
+    }
+    for (auto& [symbol, kernel] : advanced) {
+      std::sort(kernel.begin(), kernel.end());
+      auto found = by_kernel.find(kernel);
+      int target;
+      if (found != by_kernel.end()) {
+        target = found->second;
+      } else {
+        target = static_cast<int>(states.size());
+        by_kernel[kernel] = target;
+        states.push_back({kernel, {}, {}, -1, false});
+      }
+      states[s].transitions[symbol] = target;
+    }
+  }
+}
+
+// FOLLOW sets of the nonterminals; the grammar has no empty productions, so FIRST of a
+// right-side suffix is FIRST of its first symbol.
+std::vector<std::set<int>> follow_sets() {
+  std::vector<std::set<int>> first(SYMBOL_COUNT), follow(SYMBOL_COUNT);
+  for (int s = 0; s < SYMBOL_COUNT; ++s)
+    if (!is_nonterminal(s)) first[s].insert(s);
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (const Rule& rule : rules)
+      for (int t : first[rule.right[0]]) changed |= first[rule.left].insert(t).second;
+  }
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (const Rule& rule : rules) {
+      for (size_t i = 0; i < rule.right.size(); ++i) {
+        int s = rule.right[i];
+        if (!is_nonterminal(s)) continue;
+        const std::set<int>& add = i + 1 < rule.right.size() ? first[rule.right[i + 1]]
+                                                             : follow[rule.left];
+        for (int t : add) changed |= follow[s].insert(t).second;
+      }
+    }
+  }
+  return follow;
+}
+
+// Finds the completed production of every state and reports every SLR(1) conflict.
+// Returns the number of conflicts.
+int check_conflicts() {
+  std::vector<std::set<int>> follow = follow_sets();
+  int conflicts = 0;
+  for (size_t s = 0; s < states.size(); ++s) {
+    State& state = states[s];
+    for (const Item& item : state.items) {
+      if (item.dot != static_cast<int>(rules[item.rule].right.size())) continue;
+      if (state.completed_rule >= 0) {
+        std::fprintf(stderr,
+                     "gen_tables: reduce/reduce conflict in LR(0) state %zu between production "
+                     "%d (%s) and production %d (%s)\n",
+                     s, state.completed_rule, rule_text(state.completed_rule).c_str(), item.rule,
+                     rule_text(item.rule).c_str());
+        ++conflicts;
+        continue;
+      }
+      state.completed_rule = item.rule;
+    }
+    if (state.completed_rule < 0) continue;
+    state.single = state.items.size() == 1;
+    const std::set<int>& lookahead = follow[rules[state.completed_rule].left];
+    for (const auto& [symbol, target] : state.transitions) {
+      if (is_nonterminal(symbol) || !lookahead.count(symbol)) continue;
+      std::fprintf(stderr,
+                   "gen_tables: shift/reduce conflict in LR(0) state %zu on %s: shift, or reduce "
+                   "production %d (%s)\n",
+                   s, grammar_symbol_name[symbol], state.completed_rule,
+                   rule_text(state.completed_rule).c_str());
+      ++conflicts;
+    }
+  }
+  return conflicts;
+}
+
+// A unit production without action whose right side is a single nonterminal: never reduced.
+bool is_skipped_unit(int r) {
+  return r != 0 && !rules[r].action && rules[r].right.size() == 1 &&
+         is_nonterminal(rules[r].right[0]);
+}
+
+struct Tables {
+  std::vector<int> kept;       // LR(0) state of each kept state
+  std::vector<int> new_index;  // kept number of each LR(0) state, -1 if not kept
+  std::vector<int> first, deflt;
+  std::vector<Entry> entries;
+};
+
+Entry goto_entry(const Tables& t, int s, int symbol) {
+  int target = states[s].transitions.at(symbol);
+  if (!states[target].single) return {symbol, GOTO_KIND_STATE, t.new_index[target]};
+  int r = states[target].completed_rule;
+  if (r == 0) return {symbol, GOTO_KIND_ACCEPT, 0};
+  if (is_skipped_unit(r)) {
+    Entry e = goto_entry(t, s, rules[r].left);
+    e.symbol = symbol;
+    return e;
+  }
+  return {symbol, rules[r].action ? GOTO_KIND_REDUCE : GOTO_KIND_REDUCE_PLAIN, r};
+}
+
+Tables compress() {
+  Tables t;
+  t.new_index.assign(states.size(), -1);
+  for (size_t s = 0; s < states.size(); ++s) {
+    if (states[s].single) continue;
+    t.new_index[s] = static_cast<int>(t.kept.size());
+    t.kept.push_back(static_cast<int>(s));
+  }
+  for (int s : t.kept) {
+    const State& state = states[s];
+    t.first.push_back(static_cast<int>(t.entries.size()));
+    // Run 1: terminals, descending.
+    for (auto it = state.transitions.rbegin(); it != state.transitions.rend(); ++it) {
+      auto [symbol, target] = *it;
+      if (is_nonterminal(symbol)) continue;
+      if (!states[target].single) {
+        t.entries.push_back({symbol, KIND_SHIFT, t.new_index[target]});
+      } else {
+        int r = states[target].completed_rule;
+        t.entries.push_back(
+            {symbol, rules[r].action ? KIND_SHIFT_REDUCE : KIND_SHIFT_REDUCE_PLAIN, r});
+      }
+    }
+    // Run 2: the default entry.
+    t.deflt.push_back(static_cast<int>(t.entries.size()));
+    int r = state.completed_rule;
+    if (r < 0)
+      t.entries.push_back({0, KIND_ERROR, 0});
+    else
+      t.entries.push_back({0, rules[r].action ? KIND_REDUCE : KIND_REDUCE_PROVISIONAL, r});
+    // Run 3: gotos, ascending.
+    for (const auto& [symbol, target] : state.transitions)
+      if (is_nonterminal(symbol)) t.entries.push_back(goto_entry(t, s, symbol));
+  }
+  t.first.push_back(static_cast<int>(t.entries.size()));
+  return t;
+}
+
+// Compares the figures with the expected ones; returns the number of differences.
+int check_figures(const Tables& t, int single_count) {
+  int differences = 0;
+  auto expect = [&](const char* what, long got, long want) {
+    if (got == want) return;
+    std::fprintf(stderr, "gen_tables: %s: got %ld, expected %ld\n", what, got, want);
+    ++differences;
+  };
+  expect("LR(0) states", static_cast<long>(states.size()), EXPECTED_LR0_STATES);
+  expect("states of one completed production", single_count, EXPECTED_SINGLE_STATES);
+  expect("kept states", static_cast<long>(t.kept.size()), EXPECTED_KEPT_STATES);
+  long entries = static_cast<long>(t.entries.size());
+  if (entries < MINIMUM_ENTRIES) {
+    std::fprintf(stderr, "gen_tables: %ld entries, expected more than 1700\n", entries);
+    ++differences;
+  }
+  if (entries > UINT16_MAX) {
+    std::fprintf(stderr, "gen_tables: %ld entries do not fit 16-bit indices\n", entries);
+    ++differences;
+  }
+  if (t.kept.size() > UINT8_MAX + 1u || rules.size() > UINT8_MAX + 1u) {
+    std::fprintf(stderr, "gen_tables: state or production numbers do not fit in a byte\n");
+    ++differences;
+  }
+  return differences;
+}
+
+// ---- output ----
+
+void append_values(std::string& out, const std::vector<int>& values, size_t begin, size_t end,
+                   const char* prefix) {
+  for (size_t i = begin; i < end; i += 16) {
+    out += prefix;
+    for (size_t j = i; j < std::min(end, i + 16); ++j) {
+      out += std::to_string(values[j]);
+      out += j + 1 < std::min(end, i + 16) ? ", " : ",";
+    }
+    out += '\n';
+  }
+}
+
+void append_array(std::string& out, const char* declaration, const std::vector<int>& values) {
+  out += declaration;
+  out += " = {\n";
+  append_values(out, values, 0, values.size(), "    ");
+  out += "};\n\n";
+}
+
+// An entry array, one group of lines per state.
+void append_entry_array(std::string& out, const char* declaration, const Tables& t,
+                        int Entry::*field) {
+  std::vector<int> values;
+  for (const Entry& e : t.entries) values.push_back(e.*field);
+  out += declaration;
+  out += " = {\n";
+  for (size_t s = 0; s < t.kept.size(); ++s) {
+    out += "    // state " + std::to_string(s) + "\n";
+    append_values(out, values, t.first[s], t.first[s + 1], "    ");
+  }
+  out += "};\n\n";
+}
+
+std::string quoted(const char* text) {
+  std::string q = "\"";
+  for (const char* p = text; *p; ++p) {
+    if (*p == '"' || *p == '\\') q += '\\';
+    q += *p;
+  }
+  return q + "\"";
+}
+
+std::string render(const Tables& t, int single_count) {
+  std::string out =
+      "// Generated by gen_tables from the grammar (parser/grammar.cpp). Do not edit.\n"
+      "#include \"parser/parse_tables.h\"\n\n";
+  out += "const int parse_state_count = " + std::to_string(t.kept.size()) + ";\n";
+  out += "const int parse_entry_count = " + std::to_string(t.entries.size()) + ";\n";
+  out += "const int lr0_state_count = " + std::to_string(states.size()) + ";\n";
+  out += "const int lr0_single_count = " + std::to_string(single_count) + ";\n\n";
+
+  append_array(out, "const uint8_t terminal_map[TOKEN_CODE_COUNT]",
+               std::vector<int>(grammar_terminal_of_code,
+                                grammar_terminal_of_code + TOKEN_CODE_COUNT));
+  append_array(out, "const uint16_t state_first[]", t.first);
+  append_array(out, "const uint16_t state_default[]", t.deflt);
+  append_entry_array(out, "const uint8_t entry_symbol[]", t, &Entry::symbol);
+  append_entry_array(out, "const uint8_t entry_kind[]", t, &Entry::kind);
+  append_entry_array(out, "const uint8_t entry_param[]", t, &Entry::param);
+
+  std::vector<int> length, left, action;
+  for (const Rule& rule : rules) {
+    length.push_back(static_cast<int>(rule.right.size()));
+    left.push_back(rule.left);
+    action.push_back(rule.action ? 1 : 0);
+  }
+  append_array(out, "const uint8_t rule_length[PRODUCTION_COUNT]", length);
+  append_array(out, "const uint8_t rule_left[PRODUCTION_COUNT]", left);
+  append_array(out, "const uint8_t rule_action[PRODUCTION_COUNT]", action);
+
+  out += "const char* const symbol_name[SYMBOL_COUNT] = {\n";
+  for (int s = 0; s < SYMBOL_COUNT; ++s)
+    out += "    " + quoted(grammar_symbol_name[s]) + ",  // " + std::to_string(s) + "\n";
+  out += "};\n";
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool add_conflict = false;
+  const char* output = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--add-conflict") == 0)
+      add_conflict = true;
+    else if (!output && argv[i][0] != '-')
+      output = argv[i];
+    else {
+      std::fprintf(stderr, "gen_tables: unknown argument %s\n", argv[i]);
+      return 1;
+    }
+  }
+  if (!output) {
+    std::fprintf(stderr, "usage: gen_tables [--add-conflict] <output.cpp>\n");
+    return 1;
+  }
+
+  load_grammar(add_conflict);
+  build_lr0_collection();
+  int conflicts = check_conflicts();
+  if (conflicts > 0) {
+    std::fprintf(stderr, "gen_tables: the grammar has %d conflict(s); no tables written\n",
+                 conflicts);
+    return 1;
+  }
+  int single_count = 0;
+  for (const State& state : states) single_count += state.single ? 1 : 0;
+
+  Tables tables = compress();
+  if (check_figures(tables, single_count) > 0) {
+    std::fprintf(stderr, "gen_tables: the parse tables differ from the expected figures\n");
+    return 1;
+  }
+
+  std::string text = render(tables, single_count);
+  std::FILE* file = std::fopen(output, "wb");
+  if (!file) {
+    std::fprintf(stderr, "gen_tables: cannot create %s\n", output);
+    return 1;
+  }
+  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  written = std::fclose(file) == 0 && written;
+  if (!written) {
+    std::fprintf(stderr, "gen_tables: cannot write %s\n", output);
+    std::remove(output);
+    return 1;
+  }
+  std::printf("gen_tables: %zu LR(0) states, %d of one completed production, %zu kept, "
+              "%zu entries\n",
+              states.size(), single_count, tables.kept.size(), tables.entries.size());
+  return 0;
+}
