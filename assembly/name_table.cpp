@@ -1,0 +1,151 @@
+// Named-record hash table.
+#include "assembly/name_table.h"
+
+#include <cstring>
+#include <new>
+
+#include "driver/run.h"
+
+uint16_t name_hash(const char* name) {
+  uint32_t h = 0;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; p++) {
+    h = ((h << 12) + *p) & 0xFFFF;
+    uint32_t top = h & 0xC000;
+    if (top) h = (h ^ (top >> 12)) & 0x3FFF;
+  }
+  return static_cast<uint16_t>(h);
+}
+
+// The index's own hash: strong, so that names differing only in their digits spread out.
+static uint64_t index_key(const char* name) {
+  uint64_t h = 0xcbf29ce484222325ull;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; p++) {
+    h ^= *p;
+    h *= 0x100000001b3ull;
+  }
+  h ^= h >> 29;
+  h *= 0xbf58476d1ce4e5b9ull;
+  h ^= h >> 32;
+  return h | 1;  // never 0, which marks an empty slot
+}
+
+static const char* payload_name(const void* payload) {
+  return static_cast<const NamedPayload*>(payload)->name;
+}
+
+NameTable* table_create(int32_t buckets) {
+  NameTable* t = new NameTable();
+  t->bucket_count = buckets;
+  t->heads.assign(static_cast<size_t>(buckets), nullptr);
+  t->index.assign(64, NameIndexSlot{0, nullptr});
+  return t;
+}
+
+void table_destroy(NameTable* table) { delete table; }
+
+void* record_alloc(size_t payload_size) {
+  void* block = arena_alloc(g->records, sizeof(NamedNode) + payload_size);
+  new (block) NamedNode{nullptr, nullptr};
+  return static_cast<char*>(block) + sizeof(NamedNode);
+}
+
+void record_free(void*) {
+  // Records live in the run's memory and go back with it at the end of the run.
+}
+
+static size_t index_slot(const NameTable* t, uint64_t key, const char* name) {
+  size_t mask = t->index.size() - 1;
+  size_t i = static_cast<size_t>(key) & mask;
+  for (;;) {
+    const NameIndexSlot& s = t->index[i];
+    if (s.key == 0) return i;
+    if (s.key == key && std::strcmp(payload_name(s.payload), name) == 0) return i;
+    i = (i + 1) & mask;
+  }
+}
+
+static void index_grow(NameTable* t) {
+  std::vector<NameIndexSlot> old(t->index.size() * 2, NameIndexSlot{0, nullptr});
+  old.swap(t->index);
+  size_t mask = t->index.size() - 1;
+  for (const NameIndexSlot& s : old) {
+    if (s.key == 0) continue;
+    size_t i = static_cast<size_t>(s.key) & mask;
+    while (t->index[i].key != 0) i = (i + 1) & mask;
+    t->index[i] = s;
+  }
+}
+
+void* table_insert(NameTable* table, void* payload) {
+  const char* name = payload_name(payload);
+  size_t bucket = name_hash(name) % static_cast<uint32_t>(table->bucket_count);
+  NamedNode* node = record_node(payload);
+  NamedNode* old = table->heads[bucket];
+  table->heads[bucket] = node;
+  node->back = &table->heads[bucket];
+  node->next = old;
+  if (old) old->back = &node->next;
+  table->element_count++;
+
+  // The newest record of a name is the one lookups find.
+  if ((table->index_used + 1) * 2 > table->index.size()) index_grow(table);
+  uint64_t key = index_key(name);
+  size_t i = index_slot(table, key, name);
+  if (table->index[i].key == 0) table->index_used++;
+  table->index[i] = NameIndexSlot{key, payload};
+  return payload;
+}
+
+// Removes slot i of the index, moving later slots of its probe run back into the gap.
+static void index_erase(NameTable* t, size_t i) {
+  size_t mask = t->index.size() - 1;
+  t->index[i] = NameIndexSlot{0, nullptr};
+  t->index_used--;
+  size_t j = i;
+  for (;;) {
+    j = (j + 1) & mask;
+    if (t->index[j].key == 0) return;
+    size_t home = static_cast<size_t>(t->index[j].key) & mask;
+    bool movable = (j > i) ? (home <= i || home > j) : (home <= i && home > j);
+    if (movable) {
+      t->index[i] = t->index[j];
+      t->index[j] = NameIndexSlot{0, nullptr};
+      i = j;
+    }
+  }
+}
+
+void* table_remove(NameTable* table, void* payload) {
+  if (!table || !payload) return payload;
+  table->element_count--;
+  NamedNode* node = record_node(payload);
+  *node->back = node->next;
+  if (node->next) node->next->back = node->back;
+
+  const char* name = payload_name(payload);
+  uint64_t key = index_key(name);
+  size_t i = index_slot(table, key, name);
+  if (table->index[i].key != 0 && table->index[i].payload == payload) {
+    // An older record of the same name, if any, becomes the one lookups find: the first
+    // of that name in its chain is the most recently inserted.
+    size_t bucket = name_hash(name) % static_cast<uint32_t>(table->bucket_count);
+    void* older = nullptr;
+    for (NamedNode* n = table->heads[bucket]; n; n = n->next) {
+      if (std::strcmp(payload_name(node_payload(n)), name) == 0) {
+        older = node_payload(n);
+        break;
+      }
+    }
+    if (older) table->index[i].payload = older;
+    else index_erase(table, i);
+  }
+  node->next = nullptr;
+  node->back = nullptr;
+  return payload;
+}
+
+void* table_find(const NameTable* table, const char* name) {
+  if (!table) return nullptr;
+  const NameIndexSlot& s = table->index[index_slot(table, index_key(name), name)];
+  return s.key ? s.payload : nullptr;
+}

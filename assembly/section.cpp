@@ -1,0 +1,72 @@
+// Sections and the location counter.
+#include "assembly/section.h"
+
+#include <cstring>
+
+#include "driver/run.h"
+
+Section* section_open(const char* name, uint16_t start) {
+  Section* s = static_cast<Section*>(table_find(g->sections, name));
+  if (!s) {
+    s = static_cast<Section*>(record_alloc(sizeof(Section)));
+    s->name = arena_strdup(g->records, name, std::strlen(name));
+    s->location_counter = 0;
+    s->start = start;
+    s->buffer = nullptr;
+    s->size = 0;
+    table_insert(g->sections, s);
+  }
+  note("Section:%s  Start:%04x \n", s->name, static_cast<unsigned>(s->start));
+  return s;
+}
+
+void section_statement(int pass, const char* name, const ExprValue* start) {
+  if (pass == 1) {
+    uint16_t address = start ? static_cast<uint16_t>(start->value & 0xFFFF) : 0;
+    g->current_section = section_open(name, address);
+    return;
+  }
+  Section* s = static_cast<Section*>(table_find(g->sections, name));
+  if (!s) fatal("Section %s Undefined in Pass 2\n", name);
+  g->current_section = s;
+  if (start) {
+    // Restarting a section that already holds bytes overwrites them.
+    if (s->location_counter != 0) report_error("Section %s Restarted\n", s->name);
+    s->location_counter = 0;
+  }
+}
+
+void section_alloc_buffer(Section* s) {
+  out_printf(g->out, "Section:%s  Start=%04x  Size = %04x\n", s->name, static_cast<unsigned>(s->start),
+             static_cast<unsigned>(s->location_counter));
+  if (s->location_counter < 0) {
+    report_error("Section %s Negative Size\n", s->name);
+    s->size = 0;
+    s->buffer = nullptr;
+    return;
+  }
+  s->buffer = static_cast<uint8_t*>(arena_alloc_large(g->records, static_cast<size_t>(s->location_counter)));
+  s->size = s->location_counter;
+}
+
+void sections_alloc_buffers() {
+  table_visit(g->sections, [](void* p) { section_alloc_buffer(static_cast<Section*>(p)); });
+  // Pass 2 places every section's bytes from its first byte.
+  table_visit(g->sections, [](void* p) { static_cast<Section*>(p)->location_counter = 0; });
+}
+
+void section_store(Section* s, uint8_t byte) {
+  int32_t at = s->location_counter;
+  if (at >= 0 && at < s->size) {
+    s->buffer[at] = byte;
+  } else if (!s->overflow_reported) {
+    s->overflow_reported = true;
+    report_error("Section %s Overflow\n", s->name);
+  }
+  s->location_counter = static_cast<int32_t>(static_cast<uint32_t>(at) + 1u);
+}
+
+Section* section_for_statement(Section* s) {
+  if (!s) fatal("No Section Selected, line %d, column %d\n", g->statement_pos.line, g->statement_pos.col);
+  return s;
+}

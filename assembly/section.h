@@ -1,0 +1,24 @@
+// Sections: named blocks of target memory with a start address and a location counter.
+#pragma once
+#include <cstdint>
+
+#include "assembly/expr.h"
+
+struct Section {
+  const char* name;          // whole name; the key of the section table
+  int32_t location_counter;  // offset of the next byte from start
+  int32_t start;             // 16-bit load address
+  uint8_t* buffer;           // null until the buffers are allocated
+  int32_t size;              // buffer length: the location counter pass 1 reached
+  bool overflow_reported;    // a store outside the buffer was reported
+};
+
+void section_statement(int pass, const char* name, const ExprValue* start);
+Section* section_open(const char* name, uint16_t start);
+void section_alloc_buffer(Section* s);
+void sections_alloc_buffers();
+// Pass 2: one byte at the location counter, which then advances. A store outside the
+// buffer is dropped and reported once per section.
+void section_store(Section* s, uint8_t byte);
+// The current section for code, data or a label; stops the run when none is selected.
+Section* section_for_statement(Section* s);

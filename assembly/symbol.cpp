@@ -1,0 +1,40 @@
+// Symbols and labels.
+#include "assembly/symbol.h"
+
+#include <cstring>
+
+#include "driver/run.h"
+
+Symbol* symbol_reference(const char* text) {
+  Symbol* sym = static_cast<Symbol*>(table_find(g->symbols, text));
+  if (sym) return sym;
+  if (g->pass == 1) {
+    sym = static_cast<Symbol*>(record_alloc(sizeof(Symbol)));
+    sym->name = arena_strdup(g->records, text, std::strlen(text));
+    table_insert(g->symbols, sym);
+    out_printf(g->out, "Added %s\n", text);
+    return sym;
+  }
+  report_error("Symbol %s Not Defined\n", text);
+  return nullptr;
+}
+
+ExprValue label_define(int pass, Symbol* sym, Section* s) {
+  s = section_for_statement(s);
+  if (!sym) return ExprValue{0, 0};  // pass 2 met a name that pass 1 never saw
+  int32_t address = static_cast<int32_t>(static_cast<uint32_t>(s->start) + static_cast<uint32_t>(s->location_counter));
+  if (pass == 1) {
+    sym->value = static_cast<uint16_t>(address & 0xFFFF);
+    sym->defined = 1;
+  } else if (address != static_cast<int32_t>(sym->value)) {
+    report_error("Address Phase Error:%s Pass1=%04x  Pass2=%04x\n", sym->name, static_cast<unsigned>(sym->value),
+                 static_cast<unsigned>(address));
+  }
+  return ExprValue{sym->value, sym->defined ? 1 : 0};
+}
+
+ExprValue symbol_value(Symbol* sym) {
+  if (!sym) return ExprValue{0, 0};
+  if (g->pass == 2 && !sym->defined) report_error("Symbol %s Not Defined\n", sym->name);
+  return ExprValue{sym->value, sym->defined ? 1 : 0};
+}

@@ -1,0 +1,94 @@
+#include "driver/io.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "driver/run.h"
+
+void out_init(OutStream& s, int fd, std::string* capture, bool line_flush) {
+  s.fd = fd;
+  s.capture = capture;
+  s.line_flush = line_flush;
+  s.failed = false;
+  s.len = 0;
+}
+
+bool out_flush(OutStream& s) {
+  if (s.len == 0) return !s.failed;
+  if (s.failed) {
+    s.len = 0;
+    return false;
+  }
+  if (s.capture) {
+    s.capture->append(s.buf, s.len);
+    s.len = 0;
+    return true;
+  }
+  const char* p = s.buf;
+  size_t left = s.len;
+  s.len = 0;
+  while (left > 0) {
+    ssize_t w = ::write(s.fd, p, left);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      s.failed = true;
+      return false;
+    }
+    p += w;
+    left -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+// A full buffer is written out; a failure on standard output ends the run.
+static void out_make_room(OutStream& s, size_t n) {
+  if (s.len + n > OutStream::CAPACITY) {
+    if (!out_flush(s)) stream_failed(s);
+  }
+}
+
+char* out_reserve(OutStream& s, size_t n) {
+  out_make_room(s, n);
+  return s.buf + s.len;
+}
+
+void out_write(OutStream& s, const char* data, size_t n) {
+  while (n > 0) {
+    out_make_room(s, n < OutStream::CAPACITY ? n : OutStream::CAPACITY);
+    size_t room = OutStream::CAPACITY - s.len;
+    size_t k = n < room ? n : room;
+    std::memcpy(s.buf + s.len, data, k);
+    s.len += k;
+    data += k;
+    n -= k;
+  }
+  if (s.line_flush && !out_flush(s)) stream_failed(s);
+}
+
+void out_putc(OutStream& s, char c) {
+  if (s.len >= OutStream::CAPACITY) out_make_room(s, 1);
+  s.buf[s.len++] = c;
+  if (s.line_flush && c == '\n' && !out_flush(s)) stream_failed(s);
+}
+
+void out_printf(OutStream& s, const char* fmt, ...) {
+  char small[512];
+  va_list ap;
+  va_start(ap, fmt);
+  int n = std::vsnprintf(small, sizeof small, fmt, ap);
+  va_end(ap);
+  if (n < 0) return;
+  if (static_cast<size_t>(n) < sizeof small) {
+    out_write(s, small, static_cast<size_t>(n));
+    return;
+  }
+  // Long names make long lines; format them whole.
+  std::string big(static_cast<size_t>(n) + 1, '\0');
+  va_start(ap, fmt);
+  std::vsnprintf(big.data(), big.size(), fmt, ap);
+  va_end(ap);
+  out_write(s, big.data(), static_cast<size_t>(n));
+}

@@ -1,0 +1,27 @@
+// Output streams: standard output (buffered), standard error (one write per line) and the
+// binary load file. A stream writes to a file descriptor, or appends to a string when the
+// whole assembler runs in process (tests, fuzzing).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct OutStream {
+  int fd = -1;                    // descriptor written to, or -1
+  std::string* capture = nullptr; // when set, bytes are appended here instead
+  bool line_flush = false;        // flush after every formatted line (standard error)
+  bool failed = false;            // a write failed; nothing more is attempted
+  size_t len = 0;
+  static constexpr size_t CAPACITY = 1 << 16;
+  char buf[CAPACITY];
+};
+
+void out_init(OutStream& s, int fd, std::string* capture, bool line_flush);
+// Writes everything buffered; returns false when a write failed (now or before).
+bool out_flush(OutStream& s);
+void out_write(OutStream& s, const char* data, size_t n);
+void out_putc(OutStream& s, char c);
+void out_printf(OutStream& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+// Room for n more bytes in the buffer, flushing first when needed (n <= CAPACITY).
+char* out_reserve(OutStream& s, size_t n);
+inline void out_commit(OutStream& s, size_t n) { s.len += n; }

@@ -1,0 +1,87 @@
+// The run-wide state of one assembly, in one place. A run creates it, every subsystem
+// reads it through `g`, and it is destroyed when the run ends, so the whole assembler can
+// run many times in one process.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assembly/arena.h"
+#include "assembly/name_table.h"
+#include "assembly/section.h"
+#include "driver/io.h"
+#include "parser/engine.h"
+#include "source/reader.h"
+#include "source/scanner.h"
+
+constexpr int SYMBOL_BUCKETS = 59;
+constexpr int SECTION_BUCKETS = 11;
+constexpr int UNGET_CAPACITY = 1024;
+
+// Where a run takes its input and puts its output.
+struct RunIO {
+  int stdin_fd = 0;
+  const std::string* stdin_text = nullptr;  // when set, standard input is this text
+  int stdout_fd = 1;
+  int stderr_fd = 2;
+  std::string* stdout_capture = nullptr;    // when set, standard output goes here
+  std::string* stderr_capture = nullptr;    // when set, standard error goes here
+  // When set, the binary load file goes here whatever the command line names (in-process
+  // runs of a source held in memory).
+  std::string* xex_capture = nullptr;
+  // Called between the two passes (tests).
+  std::function<void()> between_passes;
+};
+
+struct Run {
+  RunIO io;
+  OutStream out;  // standard output
+  OutStream err;  // standard error
+  OutStream xex;  // binary load file
+  bool xex_open = false;
+  std::string output_name;
+
+  int pass = 0;
+  bool debug = false;
+  int error_count = 0;  // errors reported; a completed run with any exits 1
+
+  Reader reader;
+  Scanner scanner;
+  Parser parser;
+  NameTable* symbols = nullptr;
+  NameTable* sections = nullptr;
+  Section* current_section = nullptr;
+  SrcPos statement_pos{1, 1};  // first token of the statement whose action runs
+
+  Arena records;     // tables, symbols, sections, names, buffers: the whole run
+  Arena statement;   // strings and data lists of the statement being parsed
+
+  std::string stdin_text;  // standard input as pass 1 read it, for pass 2
+  bool stdin_saved = false;
+
+  ~Run();
+};
+
+extern Run* g;
+
+// A fatal stop: unwinds to the run's entry point, which returns the status.
+struct FatalStop {
+  int status;
+};
+
+[[noreturn]] void fatal_stop(int status);
+// Writes the message on standard error and stops with status 1.
+[[noreturn]] void fatal(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] void out_of_memory();
+// Writes the message on standard error and counts it as an error for the exit status.
+void report_error(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Writes the message on standard error without counting it (traces, progress).
+void note(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// A write to a stream failed.
+void stream_failed(OutStream& s);
+
+// Runs the whole assembler with the command-line arguments (program name excluded) and
+// returns the exit status.
+int xexasm_run(const std::vector<std::string>& args, const RunIO& io);

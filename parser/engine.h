@@ -1,0 +1,51 @@
+// The table-driven LALR(1) engine, in push mode: it is handed one token at a time.
+#pragma once
+#include <cstdint>
+
+#include "assembly/data.h"
+#include "assembly/expr.h"
+#include "assembly/symbol.h"
+#include "source/reader.h"
+
+constexpr int PARSER_STACK_LIMIT = 128;
+
+enum ParserStatus : int { PARSE_RUNNING = 0, PARSE_ACCEPTED = 1, PARSE_SYNTAX_ERROR = 2, PARSE_OVERFLOW = 4 };
+
+// One stack entry: what the symbol holds, the text of a shifted token, and the position of
+// the entry's first token.
+struct ParseValue {
+  union {
+    int32_t code;        // terminals
+    int32_t integer;     // Number
+    Symbol* symbol;      // Ident (null when pass 2 meets a name pass 1 never saw)
+    ExprValue expr;      // primary .. expr, lable
+    const char* string;  // String
+    DataList list;       // DBobj, DBlist
+  };
+  const char* text;
+  SrcPos pos;
+};
+
+struct Parser {
+  int input_code = 0;
+  ParseValue input{};
+  int terminal = 0;
+  int state = 0;
+  int depth = 0;
+  uint8_t state_stack[PARSER_STACK_LIMIT] = {};
+  ParseValue value_stack[PARSER_STACK_LIMIT] = {};
+  int parameter = 0;
+  int produced = 0;
+  int status = PARSE_RUNNING;
+  int provisional_terminal = -1;
+  int provisional_depth = 0;
+  int provisional_state = 0;
+  SrcPos pos{1, 1};  // position printed by the diagnostics: the current token's
+};
+
+void parser_start();
+void parser_feed();
+void run_pass();
+
+// The action of a production; the base entry is value_stack[depth].
+void reduction_action(int production);

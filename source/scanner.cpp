@@ -1,0 +1,177 @@
+// Token scanner and keyword table.
+#include "source/scanner.h"
+
+#include <cstring>
+
+#include "driver/run.h"
+
+const KeywordEntry keyword_table[68] = {
+    {"ADC", 256}, {"AND", 257}, {"ASL", 258}, {"BCC", 259}, {"BCS", 260}, {"BEQ", 261},
+    {"BMI", 262}, {"BNE", 263}, {"BPL", 264}, {"BVC", 265}, {"BVS", 266}, {"BIT", 267},
+    {"BRK", 268}, {"CLC", 269}, {"CLD", 270}, {"CLI", 271}, {"CLV", 272}, {"CMP", 273},
+    {"CPX", 274}, {"CPY", 275}, {"DEC", 276}, {"DEX", 277}, {"DEY", 278}, {"EOR", 279},
+    {"INC", 280}, {"INX", 281}, {"INY", 282}, {"JMP", 283}, {"JSR", 284}, {"LDA", 285},
+    {"LDX", 286}, {"LDY", 287}, {"LSR", 288}, {"NOP", 289}, {"ORA", 290}, {"PHA", 291},
+    {"PLA", 292}, {"PHP", 293}, {"PLP", 294}, {"ROL", 295}, {"ROR", 296}, {"RTI", 297},
+    {"RTS", 298}, {"STA", 299}, {"SEC", 300}, {"SED", 301}, {"SEI", 302}, {"SVC", 303},
+    {"STX", 304}, {"STY", 305}, {"SBC", 306}, {"TAX", 307}, {"TAY", 308}, {"TXA", 309},
+    {"TYA", 310}, {"TXS", 311}, {"TSX", 312}, {"A", 313},     {"X", 314},   {"Y", 315},
+    {"ORG", 319}, {"DB", 320},  {"DW", 321},  {"DL", 322},  {"DS", 323},  {"INCLUDE", 326},
+    {"SECTION", 327}, {nullptr, -1},
+};
+
+bool is_name_char(int c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Keywords by their first letter, so a lookup compares only a few of them. Every keyword
+// begins with an upper-case letter; the table has no duplicates, so the first equal entry
+// in table order is the only one.
+struct KeywordIndex {
+  unsigned char first[27];  // start of each letter's run in `order`
+  unsigned char order[67];
+  KeywordIndex() {
+    int n = 0;
+    for (int letter = 0; letter < 26; letter++) {
+      first[letter] = static_cast<unsigned char>(n);
+      for (int i = 0; keyword_table[i].keyword; i++)
+        if (keyword_table[i].keyword[0] == 'A' + letter) order[n++] = static_cast<unsigned char>(i);
+    }
+    first[26] = static_cast<unsigned char>(n);
+  }
+};
+static const KeywordIndex keyword_index;
+
+static int keyword_find(const char* text) {
+  unsigned char c = static_cast<unsigned char>(text[0]);
+  if (c < 'A' || c > 'Z') return -1;
+  int letter = c - 'A';
+  for (int k = keyword_index.first[letter]; k < keyword_index.first[letter + 1]; k++) {
+    const KeywordEntry& e = keyword_table[keyword_index.order[k]];
+    if (std::strcmp(e.keyword, text) == 0) return e.code;
+  }
+  return -1;
+}
+
+int keyword_lookup(const char* text) {
+  int code = keyword_find(text);
+  if (code >= 0 && g->debug) note("Keyword:%s\n", text);
+  return code;
+}
+
+static bool is_hex_digit(int c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+static bool is_digit(int c) { return c >= '0' && c <= '9'; }
+
+static bool is_punctuation(int c) {
+  switch (c) {
+    case '#': case '%': case '&': case '(': case ')': case '*': case '+': case ',': case '-':
+    case '.': case '/': case ':': case '<': case '>': case '[': case ']': case '^': case '|':
+      return true;
+    default:
+      return false;
+  }
+}
+
+[[noreturn]] static void token_too_long() {
+  const SrcPos& p = g->scanner.token_pos;
+  fatal("Token Too Long, line %d, column %d\n", p.line, p.col);
+}
+
+// Appends characters while `keep` holds; the first other character is pushed back.
+template <typename Keep>
+static void read_run(int& len, Keep keep) {
+  char* text = g->scanner.text;
+  for (;;) {
+    int c = reader_getc();
+    if (c == END_OF_INPUT || !keep(c)) {
+      reader_ungetc(c);
+      break;
+    }
+    if (len >= TOKEN_TEXT_SIZE - 1) token_too_long();
+    text[len++] = static_cast<char>(c);
+  }
+  text[len] = '\0';
+}
+
+int next_token() {
+  Scanner& sc = g->scanner;
+  if (g->debug) note("Enter Lex\n");
+  for (;;) {
+    int c = reader_getc();
+    sc.token_pos = g->reader.char_pos;
+    switch (c) {
+      case END_OF_INPUT:
+        if (include_depth() != 0) {
+          include_return();
+          continue;
+        }
+        return TOK_EOF;
+      case '\t': case '\n': case '\r': case ' ':
+        continue;
+      case ';':
+        for (;;) {
+          c = reader_getc();
+          if (c == END_OF_INPUT) fatal("Unexpected end of file\n");
+          if (c == '\n') break;
+        }
+        if (g->debug) note("Comment\n");
+        continue;
+      case '"': {
+        int len = 0;
+        for (;;) {
+          c = reader_getc();
+          if (c == END_OF_INPUT) fatal("Unexpected end of file\n");
+          if (c == '"') break;
+          if (len >= TOKEN_TEXT_SIZE - 1) token_too_long();
+          sc.text[len++] = static_cast<char>(c);
+        }
+        sc.text[len] = '\0';
+        if (g->debug) note("STRING %s\n", sc.text);
+        return TOK_STRING;
+      }
+      case '$': {
+        int len = 0;
+        read_run(len, is_hex_digit);
+        if (g->debug) note("CONSTANT %s\n", sc.text);
+        return TOK_HEX_NUMBER;
+      }
+      case '\'':
+        c = reader_getc();
+        if (c == END_OF_INPUT) fatal("Unexpected end of file\n");
+        sc.text[0] = static_cast<char>(c);
+        sc.text[1] = '\0';
+        return TOK_CHAR_CONSTANT;
+      default:
+        break;
+    }
+    if (is_digit(c)) {
+      int len = 1;
+      sc.text[0] = static_cast<char>(c);
+      read_run(len, is_digit);
+      if (g->debug) note("CONSTANT %s\n", sc.text);
+      return TOK_NUMBER;
+    }
+    if (is_punctuation(c)) return c;
+    // A name: whatever character starts it, then name characters.
+    int len = 1;
+    sc.text[0] = static_cast<char>(c);
+    read_run(len, is_name_char);
+    int code = keyword_lookup(sc.text);
+    if (code < 0) {
+      if (g->debug) note("SYNBOL:%s\n", sc.text);
+      return TOK_IDENT;
+    }
+    if (code == TOK_INCLUDE) {
+      SrcPos include_pos = sc.token_pos;
+      int t = next_token();
+      if (t != TOK_STRING) fatal("BAD INCLUDE\n");
+      include_enter(sc.text);
+      sc.token_pos = include_pos;
+      continue;
+    }
+    if (g->debug) note("TOKEN:%s\n", sc.text);
+    return code;
+  }
+}

@@ -1,0 +1,24 @@
+// Token scanner: cuts the source into tokens, skips white space and comments, and carries
+// out INCLUDE statements itself. In debug mode it traces its work on standard error.
+#pragma once
+#include <cstdint>
+
+#include "source/reader.h"
+#include "source/tokens.h"
+
+constexpr int TOKEN_TEXT_SIZE = 2048;  // at most 2047 characters and the NUL
+
+struct KeywordEntry {
+  const char* keyword;  // null in the closing entry
+  int code;             // -1 in the closing entry
+};
+extern const KeywordEntry keyword_table[68];  // 67 keywords in order, then the closing entry
+
+struct Scanner {
+  char text[TOKEN_TEXT_SIZE];  // text of the most recent token that sets it
+  SrcPos token_pos{1, 1};      // position of the first character of the last token
+};
+
+int next_token();
+int keyword_lookup(const char* text);
+bool is_name_char(int c);
