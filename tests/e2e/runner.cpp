@@ -1,2 +1,310 @@
+// End-to-end runner: every case folder under the cases directory is one test that runs the
+// built program in a fresh temporary folder and compares its exit status, standard output,
+// standard error and output files with the case's expect/ folder. See tests/cases/README.md.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-int main(int argc, char** argv) { testing::InitGoogleTest(&argc, argv); return RUN_ALL_TESTS(); }
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kTimeoutSeconds = 30;
+
+std::string read_file(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Pieces of text cut after each line feed (the last piece may lack it).
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t from = 0;
+  while (from < text.size()) {
+    size_t nl = text.find('\n', from);
+    size_t to = nl == std::string::npos ? text.size() : nl + 1;
+    lines.push_back(text.substr(from, to - from));
+    from = to;
+  }
+  return lines;
+}
+
+std::string escape(const std::string& s) {
+  std::string r;
+  for (unsigned char c : s) {
+    if (c == '\n') r += "\\n";
+    else if (c == '\t') r += "\\t";
+    else if (c == '\\') r += "\\\\";
+    else if (c < 0x20 || c >= 0x7f) {
+      char buf[8];
+      snprintf(buf, sizeof buf, "\\x%02x", c);
+      r += buf;
+    } else r += static_cast<char>(c);
+  }
+  return r;
+}
+
+// Empty when equal; otherwise where and how the texts first differ.
+std::string text_difference(const std::string& expected, const std::string& actual) {
+  if (expected == actual) return "";
+  auto e = split_lines(expected), a = split_lines(actual);
+  size_t i = 0;
+  while (i < e.size() && i < a.size() && e[i] == a[i]) ++i;
+  auto show = [&](const std::vector<std::string>& v) {
+    return i < v.size() ? "\"" + escape(v[i]) + "\"" : std::string("<end of output>");
+  };
+  return "first difference at line " + std::to_string(i + 1) + "\n  expected: " + show(e) +
+         "\n  actual:   " + show(a) + "\n--- whole actual output ---\n" + actual;
+}
+
+// Bytes written in a .hex file: two-digit hex numbers separated by white space, '#' comments.
+std::optional<std::string> parse_hex(const std::string& text, std::string& error) {
+  std::string bytes;
+  std::istringstream in(text);
+  std::string line;
+  int line_no = 0;
+  while (std::getline(in, line)) {
+    ++line_no;
+    line = line.substr(0, line.find('#'));
+    std::istringstream words(line);
+    std::string w;
+    while (words >> w) {
+      if (w.size() != 2 || !isxdigit(static_cast<unsigned char>(w[0])) ||
+          !isxdigit(static_cast<unsigned char>(w[1]))) {
+        error = "bad byte \"" + w + "\" on line " + std::to_string(line_no);
+        return std::nullopt;
+      }
+      bytes += static_cast<char>(std::stoi(w, nullptr, 16));
+    }
+  }
+  return bytes;
+}
+
+std::string byte_difference(const std::string& expected, const std::string& actual) {
+  if (expected == actual) return "";
+  size_t i = 0;
+  while (i < expected.size() && i < actual.size() && expected[i] == actual[i]) ++i;
+  auto show = [&](const std::string& v) {
+    if (i >= v.size()) return std::string("end of file");
+    char buf[8];
+    snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(v[i]));
+    return std::string(buf);
+  };
+  std::ostringstream all;
+  for (unsigned char c : actual) {
+    char buf[4];
+    snprintf(buf, sizeof buf, "%02x ", c);
+    all << buf;
+  }
+  return "expected " + std::to_string(expected.size()) + " bytes, got " +
+         std::to_string(actual.size()) + "; first difference at offset " + std::to_string(i) +
+         ": expected " + show(expected) + ", actual " + show(actual) + "\n  actual bytes: " +
+         all.str();
+}
+
+struct Outcome {
+  bool timed_out = false;
+  int status = -1;  // exit status, or 128 + signal number
+  std::string note;
+};
+
+// Runs argv with cwd and the three standard streams redirected; kills it after the time-out.
+Outcome run(const std::vector<std::string>& argv, const fs::path& cwd, const fs::path& in,
+            const fs::path& out, const fs::path& err) {
+  pid_t pid = fork();
+  if (pid < 0) return {false, -1, "fork failed"};
+  if (pid == 0) {
+    int fd0 = open(in.c_str(), O_RDONLY);
+    int fd1 = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int fd2 = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd0 < 0 || fd1 < 0 || fd2 < 0 || chdir(cwd.c_str()) != 0) _exit(126);
+    dup2(fd0, 0);
+    dup2(fd1, 1);
+    dup2(fd2, 2);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTimeoutSeconds);
+  int wstatus = 0;
+  while (waitpid(pid, &wstatus, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &wstatus, 0);
+      return {true, -1, "killed after " + std::to_string(kTimeoutSeconds) + " s"};
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  if (WIFSIGNALED(wstatus))
+    return {false, 128 + WTERMSIG(wstatus), "killed by signal " + std::to_string(WTERMSIG(wstatus))};
+  return {false, WEXITSTATUS(wstatus), ""};
+}
+
+std::vector<std::string> read_args(const fs::path& file) {
+  std::vector<std::string> args;
+  if (!fs::exists(file)) return args;
+  for (auto line : split_lines(read_file(file))) {
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    args.push_back(line);
+  }
+  return args;
+}
+
+std::string program_path() {
+  const char* env = std::getenv("XEXASM_BIN");
+  return env && *env ? env : XEXASM_BIN;
+}
+
+bool is_case_file(const std::string& name) {
+  return name == "args" || name == "stdin" || name == "prepare" || name == "expect";
+}
+
+class CaseTest : public testing::Test {
+ public:
+  explicit CaseTest(fs::path dir) : dir_(std::move(dir)) {}
+
+  void TestBody() override {
+    std::string tmpl = (fs::temp_directory_path() / "xexasm-e2e-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr) << "cannot make a temporary folder";
+    root_ = tmpl;
+    // The case runs in root/work; root holds only it and the captured streams, so a case
+    // may also use "..".
+    const fs::path work = root_ / "work";
+    fs::create_directory(work);
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      if (is_case_file(entry.path().filename().string())) continue;
+      fs::copy(entry.path(), work / entry.path().filename(),
+               fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    }
+    if (fs::exists(dir_ / "prepare")) {
+      auto out = root_ / "prepare.out", err = root_ / "prepare.err";
+      auto r = run({"/bin/bash", (dir_ / "prepare").string()}, work, "/dev/null", out, err);
+      ASSERT_EQ(r.status, 0) << "prepare failed " << r.note << ":\n"
+                             << read_file(out) << read_file(err);
+    }
+
+    std::vector<std::string> argv{program_path()};
+    for (auto& a : read_args(dir_ / "args")) argv.push_back(a);
+    fs::path in = fs::exists(dir_ / "stdin") ? dir_ / "stdin" : fs::path("/dev/null");
+    auto r = run(argv, work, in, root_ / "stdout", root_ / "stderr");
+    ASSERT_FALSE(r.timed_out) << r.note;
+    std::string out = read_file(root_ / "stdout"), err = read_file(root_ / "stderr");
+
+    const fs::path expect = dir_ / "expect";
+    int want_status = 0;
+    if (fs::exists(expect / "status")) want_status = std::stoi(read_file(expect / "status"));
+    EXPECT_EQ(r.status, want_status) << "exit status differs " << r.note << "\n--- stderr ---\n"
+                                     << err;
+
+    auto want_text = [&](const char* name) {
+      return fs::exists(expect / name) ? read_file(expect / name) : std::string();
+    };
+    if (auto d = text_difference(want_text("stdout"), out); !d.empty())
+      ADD_FAILURE() << "stdout: " << d;
+    if (auto d = text_difference(want_text("stderr"), err); !d.empty())
+      ADD_FAILURE() << "stderr: " << d;
+
+    // Expected files, by path relative to the work folder.
+    std::map<std::string, fs::path> hex_files;
+    if (fs::exists(expect)) {
+      for (auto it = fs::recursive_directory_iterator(expect); it != fs::end(it); ++it) {
+        if (it->is_directory()) continue;
+        auto rel = fs::relative(it->path(), expect).string();
+        if (rel == "stdout" || rel == "stderr" || rel == "status") continue;
+        if (it->path().extension() != ".hex") {
+          ADD_FAILURE() << "unknown file expect/" << rel;
+          continue;
+        }
+        hex_files[rel.substr(0, rel.size() - 4)] = it->path();
+      }
+    }
+    for (auto it = fs::recursive_directory_iterator(work); it != fs::end(it); ++it) {
+      if (it->is_directory() || it->path().extension() != ".xex") continue;
+      auto rel = fs::relative(it->path(), work).string();
+      if (!hex_files.count(rel))
+        ADD_FAILURE() << "unexpected output file " << rel << " (" << fs::file_size(it->path())
+                      << " bytes)";
+    }
+    for (const auto& [rel, hex] : hex_files) {
+      std::string error;
+      auto want = parse_hex(read_file(hex), error);
+      if (!want) {
+        ADD_FAILURE() << "expect/" << rel << ".hex: " << error;
+        continue;
+      }
+      if (!fs::exists(work / rel)) {
+        ADD_FAILURE() << "missing output file " << rel;
+        continue;
+      }
+      if (auto d = byte_difference(*want, read_file(work / rel)); !d.empty())
+        ADD_FAILURE() << rel << ": " << d;
+    }
+  }
+
+  void TearDown() override {
+    if (root_.empty()) return;
+    if (std::getenv("XEXASM_KEEP")) {
+      std::cout << "kept " << root_.string() << "\n";
+      return;
+    }
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+
+ private:
+  fs::path dir_;
+  fs::path root_;
+};
+
+bool is_case_dir(const fs::path& dir) {
+  return fs::is_directory(dir / "expect") || fs::exists(dir / "args");
+}
+
+// Registers every case folder below dir as <area>.<case>; folders inside a case are its inputs.
+void register_cases(const fs::path& base, const fs::path& dir) {
+  std::vector<fs::path> subdirs;
+  for (const auto& entry : fs::directory_iterator(dir))
+    if (entry.is_directory()) subdirs.push_back(entry.path());
+  std::sort(subdirs.begin(), subdirs.end());
+  for (const auto& sub : subdirs) {
+    if (!is_case_dir(sub)) {
+      register_cases(base, sub);
+      continue;
+    }
+    auto rel = fs::relative(sub, base);
+    std::string area = rel.begin()->string(), name;
+    for (auto p = std::next(rel.begin()); p != rel.end(); ++p) {
+      if (!name.empty()) name += '_';
+      name += p->string();
+    }
+    if (name.empty()) name = area, area = "cases";
+    testing::RegisterTest(area.c_str(), name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
+                          [sub]() -> testing::Test* { return new CaseTest(sub); });
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (fs::is_directory(XEXASM_CASES_DIR)) register_cases(XEXASM_CASES_DIR, XEXASM_CASES_DIR);
+  return RUN_ALL_TESTS();
+}
