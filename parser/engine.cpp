@@ -1,6 +1,8 @@
 // The parser engine and the pass loop.
 #include "parser/engine.h"
 
+#include <vector>
+
 #include "driver/run.h"
 #include "parser/parse_tables.h"
 #include "source/scanner.h"
@@ -15,46 +17,42 @@ void parser_start() {
   p.pos = SrcPos{1, 1};
 }
 
-// Entry of `terminal` in the state's terminal run (descending), else its default entry.
-static inline int terminal_entry(int state, int terminal) {
-  int lo = state_first[state];
-  int hi = state_default[state] - 1;
-  while (lo <= hi) {
-    int mid = (lo + hi) >> 1;
-    int sym = entry_symbol[mid];
-    if (sym == terminal) return mid;
-    if (sym > terminal) lo = mid + 1;
-    else hi = mid - 1;
+// Every lookup of a state's runs (terminal entries by binary search, else the default;
+// goto entries by binary search) answered in advance, once: for each state and symbol the
+// entry's kind (high byte) and parameter (low byte), or NO_ENTRY.
+namespace {
+constexpr uint16_t NO_ENTRY = 0xFFFF;
+struct DenseTables {
+  std::vector<uint16_t> action;  // [state * SYMBOL_COUNT + symbol]
+  DenseTables() : action(static_cast<size_t>(parse_state_count) * SYMBOL_COUNT, NO_ENTRY) {
+    auto packed = [](int e) { return static_cast<uint16_t>(entry_kind[e] << 8 | entry_param[e]); };
+    for (int s = 0; s < parse_state_count; s++) {
+      uint16_t* row = &action[static_cast<size_t>(s) * SYMBOL_COUNT];
+      for (int sym = 0; sym < SYMBOL_COUNT; sym++)
+        if (!grammar_is_nonterminal(sym)) row[sym] = packed(state_default[s]);
+      for (int e = state_first[s]; e < state_default[s]; e++) row[entry_symbol[e]] = packed(e);
+      for (int e = state_default[s] + 1; e < state_first[s + 1]; e++) row[entry_symbol[e]] = packed(e);
+    }
   }
-  return state_default[state];
-}
+};
+const DenseTables dense;
+}  // namespace
 
-// Entry of `symbol` in the state's goto run (ascending); a reduction can only produce a
-// symbol that the state has a goto for.
-static inline int goto_entry(int state, int symbol) {
-  int lo = state_default[state] + 1;
-  int hi = state_first[state + 1] - 1;
-  while (lo <= hi) {
-    int mid = (lo + hi) >> 1;
-    int sym = entry_symbol[mid];
-    if (sym == symbol) return mid;
-    if (sym < symbol) lo = mid + 1;
-    else hi = mid - 1;
-  }
-  return -1;
+static inline uint16_t table_entry(int state, int symbol) {
+  return dense.action[static_cast<size_t>(state) * SYMBOL_COUNT + static_cast<size_t>(symbol)];
 }
 
 static void goto_chain() {
   Parser& p = g->parser;
   while (p.status == PARSE_RUNNING) {
-    int e = goto_entry(p.state, p.produced);
-    if (e < 0) {
+    uint16_t e = table_entry(p.state, p.produced);
+    if (e == NO_ENTRY) {
       // Unreachable with tables built from a conflict-free grammar.
       p.status = PARSE_SYNTAX_ERROR;
       return;
     }
-    int kind = entry_kind[e];
-    int q = entry_param[e];
+    int kind = e >> 8;
+    int q = e & 0xFF;
     if (kind == GOTO_STATE) {
       p.depth++;
       p.state = q;
@@ -110,9 +108,10 @@ void parser_feed() {
   Parser& p = g->parser;
   p.terminal = (p.input_code >= 0 && p.input_code < TOKEN_CODE_COUNT) ? terminal_map[p.input_code] : 0;
   for (;;) {
-    int e = terminal_entry(p.state, p.terminal);
-    p.parameter = entry_param[e];
-    switch (entry_kind[e]) {
+    uint16_t e = table_entry(p.state, p.terminal);
+    p.parameter = e & 0xFF;
+    int kind = e >> 8;
+    switch (kind) {
       case ACT_SHIFT:
         if (p.depth == PARSER_STACK_LIMIT) return stack_overflow();
         p.provisional_terminal = -1;
@@ -133,7 +132,7 @@ void parser_feed() {
         }
         p.state_stack[p.depth] = static_cast<uint8_t>(p.state);
         p.produced = rule_left[p.parameter];
-        if (entry_kind[e] == ACT_SHIFT_REDUCE) reduction_action(p.parameter);
+        if (kind == ACT_SHIFT_REDUCE) reduction_action(p.parameter);
         goto_chain();
         return;
       }

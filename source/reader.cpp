@@ -89,8 +89,9 @@ static int input_getc(InputStream& in) {
   return c;
 }
 
-int reader_getc() {
-  Reader& r = g->reader;
+int reader_getc() { return reader_getc_fast(g->reader); }
+
+int reader_getc_slow(Reader& r) {
   if (r.unget_count > 0) {
     const UngetSlot& s = r.unget[static_cast<size_t>(--r.unget_count)];
     r.char_pos = s.pos;

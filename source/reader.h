@@ -46,6 +46,32 @@ struct Reader {
 
 void reader_init(int capacity);
 int reader_getc();
+int reader_getc_slow(Reader& r);
+
+// The common case, inline: no character pushed back and the next byte of the current
+// block is neither a carriage return nor $1A.
+inline int reader_getc_fast(Reader& r) {
+  if (r.unget_count == 0) {
+    InputStream& in = *r.current;
+    if (in.p < in.end) {
+      int c = *in.p;
+      if (c != '\r' && c != 0x1A) {
+        in.p++;
+        r.char_pos = in.pos;
+        if (c == '\n') {
+          in.pos.line++;
+          in.pos.col = 1;
+        } else if (c == '\t') {
+          in.pos.col += 8 - (in.pos.col - 1) % 8;
+        } else {
+          in.pos.col++;
+        }
+        return c;
+      }
+    }
+  }
+  return reader_getc_slow(r);
+}
 void reader_ungetc(int c);
 int include_depth();
 // The include switch: writes the name on standard output, suspends the current input and

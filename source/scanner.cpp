@@ -64,6 +64,22 @@ static bool is_hex_digit(int c) {
 }
 static bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
+// Character classes by byte value, for the runs of names and numbers.
+enum : uint8_t { CLASS_NAME = 1, CLASS_DIGIT = 2, CLASS_HEX = 4 };
+struct CharClasses {
+  uint8_t of[256];
+  CharClasses() {
+    for (int c = 0; c < 256; c++)
+      of[c] = static_cast<uint8_t>((is_name_char(c) ? CLASS_NAME : 0) | (is_digit(c) ? CLASS_DIGIT : 0) |
+                                   (is_hex_digit(c) ? CLASS_HEX : 0));
+  }
+};
+static const CharClasses char_classes;
+template <uint8_t CLASS>
+struct InClass {
+  bool operator()(int c) const { return c >= 0 && c < 256 && (char_classes.of[c] & CLASS); }
+};
+
 static bool is_punctuation(int c) {
   switch (c) {
     case '#': case '%': case '&': case '(': case ')': case '*': case '+': case ',': case '-':
@@ -79,11 +95,25 @@ static bool is_punctuation(int c) {
   fatal("Token Too Long, line %d, column %d\n", p.line, p.col);
 }
 
-// Appends characters while `keep` holds; the first other character is pushed back.
+// Appends characters while `keep` holds; the first other character is left for the next
+// token (read and pushed back). Runs of kept bytes are taken straight from the block: they
+// are never line ends, tabs, carriage returns or $1A, so each moves the column by one.
 template <typename Keep>
 static void read_run(int& len, Keep keep) {
+  Reader& r = g->reader;
   char* text = g->scanner.text;
   for (;;) {
+    if (r.unget_count == 0) {
+      InputStream& in = *r.current;
+      const unsigned char* p = in.p;
+      const unsigned char* end = in.end;
+      const unsigned char* stop = p + (TOKEN_TEXT_SIZE - 1 - len);
+      if (stop > end) stop = end;
+      while (p < stop && keep(*p)) text[len++] = static_cast<char>(*p++);
+      in.pos.col += static_cast<int32_t>(p - in.p);
+      in.p = p;
+      if (p < end && !keep(*p) && *p != '\r' && *p != 0x1A) break;  // the next token's first byte
+    }
     int c = reader_getc();
     if (c == END_OF_INPUT || !keep(c)) {
       reader_ungetc(c);
@@ -95,11 +125,58 @@ static void read_run(int& len, Keep keep) {
   text[len] = '\0';
 }
 
+// Skips the rest of a comment line, up to and including its line feed.
+static void skip_comment() {
+  Reader& r = g->reader;
+  for (;;) {
+    if (r.unget_count == 0) {
+      InputStream& in = *r.current;
+      const unsigned char* p = in.p;
+      while (p < in.end && *p != '\n' && *p != 0x1A) p++;
+      in.p = p;  // the column no longer matters: the line ends here
+      if (p < in.end && *p == '\n') {
+        in.p++;
+        in.pos.line++;
+        in.pos.col = 1;
+        return;
+      }
+    }
+    int c = reader_getc();
+    if (c == END_OF_INPUT) fatal("Unexpected end of file\n");
+    if (c == '\n') return;
+  }
+}
+
+// Skips blanks, tabs and line feeds straight from the block.
+static inline void skip_blanks(Reader& r) {
+  if (r.unget_count != 0) return;
+  InputStream& in = *r.current;
+  const unsigned char* p = in.p;
+  int32_t line = in.pos.line, col = in.pos.col;
+  for (; p < in.end; p++) {
+    unsigned char b = *p;
+    if (b == ' ') {
+      col++;
+    } else if (b == '\n') {
+      line++;
+      col = 1;
+    } else if (b == '\t') {
+      col += 8 - (col - 1) % 8;
+    } else {
+      break;
+    }
+  }
+  in.p = p;
+  in.pos = SrcPos{line, col};
+}
+
 int next_token() {
   Scanner& sc = g->scanner;
+  Reader& r = g->reader;
   if (g->debug) note("Enter Lex\n");
   for (;;) {
-    int c = reader_getc();
+    skip_blanks(r);
+    int c = reader_getc_fast(r);
     sc.token_pos = g->reader.char_pos;
     switch (c) {
       case END_OF_INPUT:
@@ -111,11 +188,7 @@ int next_token() {
       case '\t': case '\n': case '\r': case ' ':
         continue;
       case ';':
-        for (;;) {
-          c = reader_getc();
-          if (c == END_OF_INPUT) fatal("Unexpected end of file\n");
-          if (c == '\n') break;
-        }
+        skip_comment();
         if (g->debug) note("Comment\n");
         continue;
       case '"': {
@@ -133,7 +206,7 @@ int next_token() {
       }
       case '$': {
         int len = 0;
-        read_run(len, is_hex_digit);
+        read_run(len, InClass<CLASS_HEX>());
         if (g->debug) note("CONSTANT %s\n", sc.text);
         return TOK_HEX_NUMBER;
       }
@@ -149,7 +222,7 @@ int next_token() {
     if (is_digit(c)) {
       int len = 1;
       sc.text[0] = static_cast<char>(c);
-      read_run(len, is_digit);
+      read_run(len, InClass<CLASS_DIGIT>());
       if (g->debug) note("CONSTANT %s\n", sc.text);
       return TOK_NUMBER;
     }
@@ -157,7 +230,7 @@ int next_token() {
     // A name: whatever character starts it, then name characters.
     int len = 1;
     sc.text[0] = static_cast<char>(c);
-    read_run(len, is_name_char);
+    read_run(len, InClass<CLASS_NAME>());
     int code = keyword_lookup(sc.text);
     if (code < 0) {
       if (g->debug) note("SYNBOL:%s\n", sc.text);
