@@ -84,13 +84,25 @@ void instruction_action(int production, ParseValue* rhs) {
 
 }  // namespace
 
-void reduction_action(int production) {
-  Parser& p = g->parser;
-  ParseValue* rhs = &p.value_stack[p.depth];
+bool action_passes_value(int production) {
+  switch (production) {
+    case 14: case 145: case 147: case 150: case 154: case 155:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void reduction_action(int production) { perform_action(production, &g->parser.value_stack[g->parser.depth]); }
+
+void perform_action(int production, ParseValue* rhs) {
   ParseValue& base = rhs[0];
-  g->statement_pos = base.pos;
   int pass = g->pass;
-  if (production >= FIRST_INSTRUCTION && production <= LAST_INSTRUCTION) return instruction_action(production, rhs);
+  if (production >= FIRST_INSTRUCTION && production <= LAST_INSTRUCTION) {
+    g->statement_pos = base.pos;
+    return instruction_action(production, rhs);
+  }
+  if ((production >= 8 && production <= 11) || production == 166) g->statement_pos = base.pos;
   switch (production) {
     case 8: return directive_db(pass, rhs[2].list, g->current_section);
     case 9: return directive_dw(pass, rhs[2].list, g->current_section);

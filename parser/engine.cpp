@@ -42,39 +42,6 @@ static inline uint16_t table_entry(int state, int symbol) {
   return dense.action[static_cast<size_t>(state) * SYMBOL_COUNT + static_cast<size_t>(symbol)];
 }
 
-static void goto_chain() {
-  Parser& p = g->parser;
-  while (p.status == PARSE_RUNNING) {
-    uint16_t e = table_entry(p.state, p.produced);
-    if (e == NO_ENTRY) {
-      // Unreachable with tables built from a conflict-free grammar.
-      p.status = PARSE_SYNTAX_ERROR;
-      return;
-    }
-    int kind = e >> 8;
-    int q = e & 0xFF;
-    if (kind == GOTO_STATE) {
-      p.depth++;
-      p.state = q;
-      return;
-    }
-    if (kind == GOTO_ACCEPT) {
-      p.status = PARSE_ACCEPTED;
-      return;
-    }
-    int m = rule_length[q];
-    if (m > 1) {
-      p.depth -= m - 1;
-      p.state = p.state_stack[p.depth];
-    }
-    p.produced = rule_left[q];
-    if (kind == GOTO_REDUCE) {
-      p.provisional_terminal = -1;
-      reduction_action(q);
-    }
-  }
-}
-
 static void stack_overflow() {
   Parser& p = g->parser;
   report_error("\nParser stack overflow, line %d, column %d\n", p.pos.line, p.pos.col);
@@ -104,63 +71,123 @@ static void syntax_error() {
   report_error("%s %s, line %d, column %d\n", what, name, p.pos.line, p.pos.col);
 }
 
+// Whether a production's action has anything to do: the actions of the pass-through
+// productions leave the first right-hand symbol's value as the result, which is what
+// skipping them does.
+namespace {
+struct ActionNeeded {
+  bool of[PRODUCTION_COUNT];
+  ActionNeeded() {
+    for (int q = 0; q < PRODUCTION_COUNT; q++) of[q] = rule_action[q] != 0 && !action_passes_value(q);
+  }
+};
+const ActionNeeded action_needed;
+}  // namespace
+
+// The engine's state and depth live in locals while a token is processed and are stored
+// back before anything that can read them (diagnostics) and when the token is done.
 void parser_feed() {
   Parser& p = g->parser;
-  p.terminal = (p.input_code >= 0 && p.input_code < TOKEN_CODE_COUNT) ? terminal_map[p.input_code] : 0;
+  const uint16_t* table = dense.action.data();
+  int state = p.state;
+  int depth = p.depth;
+  int terminal = (p.input_code >= 0 && p.input_code < TOKEN_CODE_COUNT) ? terminal_map[p.input_code] : 0;
+  p.terminal = terminal;
+  bool running = p.status == PARSE_RUNNING;
   for (;;) {
-    uint16_t e = table_entry(p.state, p.terminal);
-    p.parameter = e & 0xFF;
+    uint16_t e = table[state * SYMBOL_COUNT + terminal];
     int kind = e >> 8;
+    int param = e & 0xFF;
+    p.parameter = param;
+    int produced;
     switch (kind) {
       case ACT_SHIFT:
-        if (p.depth == PARSER_STACK_LIMIT) return stack_overflow();
+        if (depth == PARSER_STACK_LIMIT) goto overflow;
         p.provisional_terminal = -1;
-        p.state_stack[p.depth] = static_cast<uint8_t>(p.state);
-        p.value_stack[p.depth] = p.input;
-        p.depth++;
-        p.state = p.parameter;
+        p.state_stack[depth] = static_cast<uint8_t>(state);
+        p.value_stack[depth] = p.input;
+        p.depth = depth + 1;
+        p.state = param;
         return;
       case ACT_SHIFT_REDUCE:
       case ACT_SHIFT_REDUCE_PLAIN: {
-        if (p.depth == PARSER_STACK_LIMIT) return stack_overflow();
+        if (depth == PARSER_STACK_LIMIT) goto overflow;
         p.provisional_terminal = -1;
-        p.value_stack[p.depth] = p.input;
-        int n = rule_length[p.parameter];
+        p.value_stack[depth] = p.input;
+        int n = rule_length[param];
         if (n > 1) {
-          p.depth -= n - 1;
-          p.state = p.state_stack[p.depth];
+          depth -= n - 1;
+          state = p.state_stack[depth];
         }
-        p.state_stack[p.depth] = static_cast<uint8_t>(p.state);
-        p.produced = rule_left[p.parameter];
-        if (kind == ACT_SHIFT_REDUCE) reduction_action(p.parameter);
-        goto_chain();
-        return;
+        p.state_stack[depth] = static_cast<uint8_t>(state);
+        produced = rule_left[param];
+        if (kind == ACT_SHIFT_REDUCE && action_needed.of[param]) perform_action(param, &p.value_stack[depth]);
+        break;
       }
       case ACT_REDUCE:
         p.provisional_terminal = -1;
-        p.depth -= rule_length[p.parameter];
-        p.state = p.state_stack[p.depth];
-        p.produced = rule_left[p.parameter];
-        reduction_action(p.parameter);
-        goto_chain();
-        if (p.status != PARSE_RUNNING) return;
-        continue;
+        depth -= rule_length[param];
+        state = p.state_stack[depth];
+        produced = rule_left[param];
+        if (action_needed.of[param]) perform_action(param, &p.value_stack[depth]);
+        break;
       case ACT_REDUCE_PROVISIONAL:
-        p.produced = rule_left[p.parameter];
+        produced = rule_left[param];
         if (p.provisional_terminal == -1) {
-          p.provisional_terminal = p.terminal;
-          p.provisional_depth = p.depth;
-          p.provisional_state = p.state;
+          p.provisional_terminal = terminal;
+          p.provisional_depth = depth;
+          p.provisional_state = state;
         }
-        p.depth -= rule_length[p.parameter];
-        p.state = p.state_stack[p.depth];
-        goto_chain();
-        if (p.status != PARSE_RUNNING) return;
-        continue;
+        depth -= rule_length[param];
+        state = p.state_stack[depth];
+        break;
       default:
+        p.state = state;
+        p.depth = depth;
         return syntax_error();
     }
+    // The goto chain, while the parse is running.
+    while (running) {
+      uint16_t ge = table[state * SYMBOL_COUNT + produced];
+      int gkind = ge >> 8;
+      int q = ge & 0xFF;
+      if (ge == NO_ENTRY) {  // unreachable with tables from a conflict-free grammar
+        p.status = PARSE_SYNTAX_ERROR;
+        running = false;
+        break;
+      }
+      if (gkind == GOTO_STATE) {
+        depth++;
+        state = q;
+        break;
+      }
+      if (gkind == GOTO_ACCEPT) {
+        p.status = PARSE_ACCEPTED;
+        running = false;
+        break;
+      }
+      int m = rule_length[q];
+      if (m > 1) {
+        depth -= m - 1;
+        state = p.state_stack[depth];
+      }
+      produced = rule_left[q];
+      if (gkind == GOTO_REDUCE) {
+        p.provisional_terminal = -1;
+        if (action_needed.of[q]) perform_action(q, &p.value_stack[depth]);
+      }
+    }
+    p.produced = produced;
+    if (kind == ACT_SHIFT_REDUCE || kind == ACT_SHIFT_REDUCE_PLAIN || !running) {
+      p.state = state;
+      p.depth = depth;
+      return;
+    }
   }
+overflow:
+  p.state = state;
+  p.depth = depth;
+  stack_overflow();
 }
 
 // Every action that reads a token's text runs while that token is fed, and the scanner is

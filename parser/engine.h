@@ -49,3 +49,7 @@ void run_pass();
 
 // The action of a production; the base entry is value_stack[depth].
 void reduction_action(int production);
+// The same with the base entry given: rhs[k] holds the k-th right-hand symbol.
+void perform_action(int production, ParseValue* rhs);
+// True for the productions whose action only passes the first symbol's value on.
+bool action_passes_value(int production);
