@@ -28,8 +28,10 @@ struct DenseTables {
     auto packed = [](int e) { return static_cast<uint16_t>(entry_kind[e] << 8 | entry_param[e]); };
     for (int s = 0; s < parse_state_count; s++) {
       uint16_t* row = &action[static_cast<size_t>(s) * SYMBOL_COUNT];
+      // Terminals not in the state's terminal run take its default, and so does a token
+      // without a terminal (symbol 0, which no reduction produces).
       for (int sym = 0; sym < SYMBOL_COUNT; sym++)
-        if (!grammar_is_nonterminal(sym)) row[sym] = packed(state_default[s]);
+        if (sym == 0 || !grammar_is_nonterminal(sym)) row[sym] = packed(state_default[s]);
       for (int e = state_first[s]; e < state_default[s]; e++) row[entry_symbol[e]] = packed(e);
       for (int e = state_default[s] + 1; e < state_first[s + 1]; e++) row[entry_symbol[e]] = packed(e);
     }
