@@ -229,7 +229,7 @@ class CaseTest : public testing::Test {
         if (it->is_directory()) continue;
         auto rel = fs::relative(it->path(), expect).string();
         if (rel == "stdout" || rel == "stderr" || rel == "status") continue;
-        if (it->path().extension() != ".hex") {
+        if (!rel.ends_with(".hex")) {
           ADD_FAILURE() << "unknown file expect/" << rel;
           continue;
         }
@@ -237,7 +237,7 @@ class CaseTest : public testing::Test {
       }
     }
     for (auto it = fs::recursive_directory_iterator(work); it != fs::end(it); ++it) {
-      if (it->is_directory() || it->path().extension() != ".xex") continue;
+      if (it->is_directory() || !it->path().filename().string().ends_with(".xex")) continue;
       auto rel = fs::relative(it->path(), work).string();
       if (!hex_files.count(rel))
         ADD_FAILURE() << "unexpected output file " << rel << " (" << fs::file_size(it->path())
