@@ -45,6 +45,8 @@ void section_alloc_buffer(Section* s) {
     s->buffer = nullptr;
     return;
   }
+  // Far beyond any 6502 address space: refuse it rather than print gigabytes of dump.
+  if (s->location_counter > g->io.section_limit) fatal("Section %s Too Large\n", s->name);
   s->buffer = static_cast<uint8_t*>(arena_alloc_large(g->records, static_cast<size_t>(s->location_counter)));
   s->size = s->location_counter;
 }

@@ -33,6 +33,8 @@ struct RunIO {
   std::string* xex_capture = nullptr;
   // Called between the two passes (tests).
   std::function<void()> between_passes;
+  // Largest section buffer a run will allocate; a larger section stops the run.
+  int64_t section_limit = int64_t{1} << 24;
 };
 
 struct Run {
