@@ -36,7 +36,8 @@ static inline void advance(Section* s, int32_t n) {
 // .DB with a cell width of 1, .DW of 2, .DL of 4: a value goes low byte first; a string
 // character fills its cell with its byte, then zeros.
 static void directive_cells(int pass, DataList list, Section* s, int width) {
-  out_printf(g->out, "Generate Data Byte\n");
+  static const char line[] = "Generate Data Byte\n";
+  out_write(g->out, line, sizeof line - 1);
   s = section_for_statement(s);
   for (const DataItem* item = list.head; item; item = item->next) {
     if (item->kind == DATA_VALUE) {

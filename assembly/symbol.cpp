@@ -12,7 +12,10 @@ Symbol* symbol_reference(const char* text) {
     sym = static_cast<Symbol*>(record_alloc(sizeof(Symbol)));
     sym->name = arena_strdup(g->records, text, std::strlen(text));
     table_insert(g->symbols, sym);
-    out_printf(g->out, "Added %s\n", text);
+    size_t n = std::strlen(text);
+    out_write(g->out, "Added ", 6);
+    out_write(g->out, text, n);
+    out_putc(g->out, '\n');
     return sym;
   }
   report_error("Symbol %s Not Defined\n", text);

@@ -17,11 +17,30 @@ void parser_start() {
   p.pos = SrcPos{1, 1};
 }
 
+// Whether a production's action has anything to do: the actions of the pass-through
+// productions leave the first right-hand symbol's value as the result, which is what
+// skipping them does.
+namespace {
+struct ActionNeeded {
+  bool of[PRODUCTION_COUNT];
+  ActionNeeded() {
+    for (int q = 0; q < PRODUCTION_COUNT; q++) of[q] = rule_action[q] != 0 && !action_passes_value(q);
+  }
+};
+const ActionNeeded action_needed;
+}  // namespace
+
 // Every lookup of a state's runs (terminal entries by binary search, else the default;
 // goto entries by binary search) answered in advance, once: for each state and symbol the
 // entry's kind (high byte) and parameter (low byte), or NO_ENTRY.
+//
+// A goto that reduces a unit production whose action only passes the value on changes
+// nothing but the produced symbol, so the goto entry of the symbol it comes from is the
+// entry that its left side would reach; CLEARS_PROVISIONAL marks where such a skipped
+// reduction had an action (it ends a pending provisional reduction).
 namespace {
 constexpr uint16_t NO_ENTRY = 0xFFFF;
+constexpr uint16_t CLEARS_PROVISIONAL = 0x8000;
 struct DenseTables {
   std::vector<uint16_t> action;  // [state * SYMBOL_COUNT + symbol]
   DenseTables() : action(static_cast<size_t>(parse_state_count) * SYMBOL_COUNT, NO_ENTRY) {
@@ -34,6 +53,23 @@ struct DenseTables {
         if (sym == 0 || !grammar_is_nonterminal(sym)) row[sym] = packed(state_default[s]);
       for (int e = state_first[s]; e < state_default[s]; e++) row[entry_symbol[e]] = packed(e);
       for (int e = state_default[s] + 1; e < state_first[s + 1]; e++) row[entry_symbol[e]] = packed(e);
+    }
+    for (int s = 0; s < parse_state_count; s++) {
+      uint16_t* row = &action[static_cast<size_t>(s) * SYMBOL_COUNT];
+      for (int sym = 1; sym < SYMBOL_COUNT; sym++)
+        if (grammar_is_nonterminal(sym) && row[sym] != NO_ENTRY) row[sym] = resolve(row, row[sym]);
+    }
+  }
+  static uint16_t resolve(const uint16_t* row, uint16_t e) {
+    uint16_t clears = 0;
+    for (;;) {
+      int kind = (e >> 8) & 0x7F;
+      int q = e & 0xFF;
+      if ((kind != GOTO_REDUCE && kind != GOTO_REDUCE_PLAIN) || rule_length[q] != 1 || action_needed.of[q])
+        return static_cast<uint16_t>(e | clears);
+      if (kind == GOTO_REDUCE) clears = CLEARS_PROVISIONAL;
+      e = row[rule_left[q]];
+      if (e == NO_ENTRY) return e;
     }
   }
 };
@@ -72,19 +108,6 @@ static void syntax_error() {
   }
   report_error("%s %s, line %d, column %d\n", what, name, p.pos.line, p.pos.col);
 }
-
-// Whether a production's action has anything to do: the actions of the pass-through
-// productions leave the first right-hand symbol's value as the result, which is what
-// skipping them does.
-namespace {
-struct ActionNeeded {
-  bool of[PRODUCTION_COUNT];
-  ActionNeeded() {
-    for (int q = 0; q < PRODUCTION_COUNT; q++) of[q] = rule_action[q] != 0 && !action_passes_value(q);
-  }
-};
-const ActionNeeded action_needed;
-}  // namespace
 
 // The engine's state and depth live in locals while a token is processed and are stored
 // back before anything that can read them (diagnostics) and when the token is done.
@@ -151,13 +174,14 @@ void parser_feed() {
     // The goto chain, while the parse is running.
     while (running) {
       uint16_t ge = table[state * SYMBOL_COUNT + produced];
-      int gkind = ge >> 8;
-      int q = ge & 0xFF;
       if (ge == NO_ENTRY) {  // unreachable with tables from a conflict-free grammar
         p.status = PARSE_SYNTAX_ERROR;
         running = false;
         break;
       }
+      if (ge & CLEARS_PROVISIONAL) p.provisional_terminal = -1;
+      int gkind = (ge >> 8) & 0x7F;
+      int q = ge & 0xFF;
       if (gkind == GOTO_STATE) {
         depth++;
         state = q;

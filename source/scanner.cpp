@@ -24,40 +24,73 @@ bool is_name_char(int c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-// Keywords by their first letter, so a lookup compares only a few of them. Every keyword
-// begins with an upper-case letter; the table has no duplicates, so the first equal entry
-// in table order is the only one.
+// Keywords of three letters (the mnemonics and ORG) by their letters packed into one
+// number, in a small open-addressing table; the others are told apart by length. The table
+// has no duplicates, so the entry found is the first equal one in table order.
+namespace {
+constexpr uint32_t pack3(const char* t) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(t[0])) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(t[1])) << 8 | static_cast<unsigned char>(t[2]);
+}
 struct KeywordIndex {
-  unsigned char first[27];  // start of each letter's run in `order`
-  unsigned char order[67];
+  static constexpr int SIZE = 256;
+  uint32_t key[SIZE] = {};
+  int16_t code[SIZE] = {};
+  static int slot(uint32_t k) { return static_cast<int>((k * 2654435761u) >> 24); }
   KeywordIndex() {
-    int n = 0;
-    for (int letter = 0; letter < 26; letter++) {
-      first[letter] = static_cast<unsigned char>(n);
-      for (int i = 0; keyword_table[i].keyword; i++)
-        if (keyword_table[i].keyword[0] == 'A' + letter) order[n++] = static_cast<unsigned char>(i);
+    for (int i = 0; keyword_table[i].keyword; i++) {
+      const char* kw = keyword_table[i].keyword;
+      if (std::strlen(kw) != 3) continue;
+      uint32_t k = pack3(kw);
+      int s = slot(k);
+      while (key[s] != 0) s = (s + 1) % SIZE;
+      key[s] = k;
+      code[s] = static_cast<int16_t>(keyword_table[i].code);
     }
-    first[26] = static_cast<unsigned char>(n);
+  }
+  int find3(uint32_t k) const {
+    for (int s = slot(k);; s = (s + 1) % SIZE) {
+      if (key[s] == k) return code[s];
+      if (key[s] == 0) return -1;
+    }
   }
 };
-static const KeywordIndex keyword_index;
+const KeywordIndex keyword_index;
+}  // namespace
 
-static int keyword_find(const char* text) {
+static int keyword_find(const char* text, size_t len) {
   unsigned char c = static_cast<unsigned char>(text[0]);
   if (c < 'A' || c > 'Z') return -1;
-  int letter = c - 'A';
-  for (int k = keyword_index.first[letter]; k < keyword_index.first[letter + 1]; k++) {
-    const KeywordEntry& e = keyword_table[keyword_index.order[k]];
-    if (std::strcmp(e.keyword, text) == 0) return e.code;
+  switch (len) {
+    case 1:
+      return c == 'A' ? TOK_A : c == 'X' ? TOK_X : c == 'Y' ? TOK_Y : -1;
+    case 2:
+      if (c != 'D') return -1;
+      switch (text[1]) {
+        case 'B': return TOK_DB;
+        case 'W': return TOK_DW;
+        case 'L': return TOK_DL;
+        case 'S': return TOK_DS;
+        default: return -1;
+      }
+    case 3:
+      return keyword_index.find3(pack3(text));
+    case 7:
+      if (std::memcmp(text, "INCLUDE", 7) == 0) return TOK_INCLUDE;
+      if (std::memcmp(text, "SECTION", 7) == 0) return TOK_SECTION;
+      return -1;
+    default:
+      return -1;
   }
-  return -1;
 }
 
-int keyword_lookup(const char* text) {
-  int code = keyword_find(text);
+static int keyword_lookup_len(const char* text, size_t len) {
+  int code = keyword_find(text, len);
   if (code >= 0 && g->debug) note("Keyword:%s\n", text);
   return code;
 }
+
+int keyword_lookup(const char* text) { return keyword_lookup_len(text, std::strlen(text)); }
 
 static bool is_hex_digit(int c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -231,7 +264,8 @@ int next_token() {
     int len = 1;
     sc.text[0] = static_cast<char>(c);
     read_run(len, InClass<CLASS_NAME>());
-    int code = keyword_lookup(sc.text);
+    // A NUL byte ends the text early; the keyword is whatever stands before it.
+    int code = keyword_lookup_len(sc.text, std::strlen(sc.text));
     if (code < 0) {
       if (g->debug) note("SYNBOL:%s\n", sc.text);
       return TOK_IDENT;
