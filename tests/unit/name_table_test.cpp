@@ -33,15 +33,6 @@ class RunFixture : public ::testing::Test {
     delete g;
     g = nullptr;
   }
-  const std::string& stdout_text() {
-    out_flush(g->out);
-    return out;
-  }
-  // Moves to pass 2 as the driver does: pass number 2, buffers allocated.
-  void begin_pass2() {
-    g->pass = 2;
-    sections_alloc_buffers();
-  }
 };
 
 struct Rec {
