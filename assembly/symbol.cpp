@@ -5,19 +5,36 @@
 
 #include "driver/run.h"
 
+// Pass 2 meets the identifiers of pass 1 again, in the same order: the symbol recorded for
+// the same position is the one a lookup would find when its name is the same text, since
+// pass 2 creates no symbols.
+static Symbol* recorded_reference(const char* text) {
+  Run& r = *g;
+  if (!r.references_valid) return nullptr;
+  if (r.reference_next < r.references.size()) {
+    Symbol* sym = r.references[r.reference_next++];
+    if (sym && std::strcmp(sym->name, text) == 0) return sym;
+  }
+  r.references_valid = false;
+  return nullptr;
+}
+
 Symbol* symbol_reference(const char* text) {
+  if (g->pass == 2) {
+    if (Symbol* sym = recorded_reference(text)) return sym;
+  }
   Symbol* sym = static_cast<Symbol*>(table_find(g->symbols, text));
-  if (sym) return sym;
-  if (g->pass == 1) {
-    sym = static_cast<Symbol*>(record_alloc(sizeof(Symbol)));
-    sym->name = arena_strdup(g->records, text, std::strlen(text));
-    table_insert(g->symbols, sym);
+  if (!sym && g->pass == 1) {
     size_t n = std::strlen(text);
+    sym = static_cast<Symbol*>(record_alloc(sizeof(Symbol)));
+    sym->name = arena_strdup(g->records, text, n);
+    table_insert(g->symbols, sym);
     out_write(g->out, "Added ", 6);
     out_write(g->out, text, n);
     out_putc(g->out, '\n');
-    return sym;
   }
+  if (g->pass == 1) g->references.push_back(sym);
+  if (sym) return sym;
   report_error("Symbol %s Not Defined\n", text);
   return nullptr;
 }

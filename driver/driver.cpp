@@ -79,10 +79,7 @@ static void open_output_for(const std::string& arg) {
   if (dot == std::string::npos) return;  // no '.': the earlier output stays in force
   std::string name = arg.substr(0, dot) + ".xex";
   g->output_name = name;
-  if (g->io.xex_capture) {
-    g->xex_open = true;
-    return;
-  }
+  if (g->io.xex_capture) return;  // the capture stands in for every output file
   if (g->xex.fd >= 0) {
     ::close(g->xex.fd);
     g->xex.fd = -1;
@@ -174,6 +171,7 @@ int xexasm_run(const std::vector<std::string>& args, const RunIO& io) {
   out_init(g->out, io.stdout_fd, io.stdout_capture, false);
   out_init(g->err, io.stderr_fd, io.stderr_capture, true);
   out_init(g->xex, -1, io.xex_capture, false);
+  g->xex_open = io.xex_capture != nullptr;
 
   int status = 0;
   try {

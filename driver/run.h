@@ -11,6 +11,7 @@
 #include "assembly/arena.h"
 #include "assembly/name_table.h"
 #include "assembly/section.h"
+#include "assembly/symbol.h"
 #include "driver/io.h"
 #include "parser/engine.h"
 #include "source/reader.h"
@@ -28,8 +29,8 @@ struct RunIO {
   int stderr_fd = 2;
   std::string* stdout_capture = nullptr;    // when set, standard output goes here
   std::string* stderr_capture = nullptr;    // when set, standard error goes here
-  // When set, the binary load file goes here whatever the command line names (in-process
-  // runs of a source held in memory).
+  // When set, the binary load file goes here, also when the command line names no output
+  // file (in-process runs of a source held in memory); no output file is created.
   std::string* xex_capture = nullptr;
   // Called between the two passes (tests).
   std::function<void()> between_passes;
@@ -62,6 +63,13 @@ struct Run {
 
   std::string stdin_text;  // standard input as pass 1 read it, for pass 2
   bool stdin_saved = false;
+
+  // The symbol that each identifier of pass 1 named, in source order. Pass 2 reads the
+  // same identifiers in the same order, so it takes each from here when the names agree,
+  // and looks names up again from the first one that does not.
+  std::vector<Symbol*> references;
+  size_t reference_next = 0;
+  bool references_valid = true;
 
   ~Run();
 };

@@ -41,6 +41,10 @@ const ActionNeeded action_needed;
 namespace {
 constexpr uint16_t NO_ENTRY = 0xFFFF;
 constexpr uint16_t CLEARS_PROVISIONAL = 0x8000;
+// A default reduction of a unit production whose action only passes the value on: the top
+// entry stays as it is and only the state changes, to the goto of the production's left
+// side from the state under it. The parameter is that left side.
+constexpr int ACT_REDUCE_UNIT = 6;
 struct DenseTables {
   std::vector<uint16_t> action;  // [state * SYMBOL_COUNT + symbol]
   DenseTables() : action(static_cast<size_t>(parse_state_count) * SYMBOL_COUNT, NO_ENTRY) {
@@ -58,6 +62,15 @@ struct DenseTables {
       uint16_t* row = &action[static_cast<size_t>(s) * SYMBOL_COUNT];
       for (int sym = 1; sym < SYMBOL_COUNT; sym++)
         if (grammar_is_nonterminal(sym) && row[sym] != NO_ENTRY) row[sym] = resolve(row, row[sym]);
+    }
+    for (int s = 0; s < parse_state_count; s++) {
+      int e = state_default[s];
+      int q = entry_param[e];
+      if (entry_kind[e] != ACT_REDUCE || rule_length[q] != 1 || action_needed.of[q]) continue;
+      uint16_t unit = static_cast<uint16_t>(ACT_REDUCE_UNIT << 8 | rule_left[q]);
+      uint16_t* row = &action[static_cast<size_t>(s) * SYMBOL_COUNT];
+      for (int sym = 0; sym < SYMBOL_COUNT; sym++)
+        if (row[sym] == packed(e)) row[sym] = unit;
     }
   }
   static uint16_t resolve(const uint16_t* row, uint16_t e) {
@@ -147,6 +160,18 @@ void parser_feed() {
         p.state_stack[depth] = static_cast<uint8_t>(state);
         produced = rule_left[param];
         if (kind == ACT_SHIFT_REDUCE && action_needed.of[param]) perform_action(param, &p.value_stack[depth]);
+        break;
+      }
+      case ACT_REDUCE_UNIT: {
+        p.provisional_terminal = -1;
+        uint16_t ge = table[p.state_stack[depth - 1] * SYMBOL_COUNT + param];
+        if (((ge >> 8) & 0x7F) == GOTO_STATE && running) {
+          state = ge & 0xFF;
+          continue;
+        }
+        depth -= 1;
+        state = p.state_stack[depth];
+        produced = param;
         break;
       }
       case ACT_REDUCE:

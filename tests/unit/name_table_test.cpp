@@ -260,7 +260,7 @@ TEST_F(NameTableTest, HundredThousandNamesInSharedBuckets) {
   names_.reserve(N + N / 10);
   std::vector<Rec*> recs;
   for (int i = 0; i < N; i++) {
-    names_.push_back("n" + std::to_string(i));
+    names_.push_back(std::string(1, 'n').append(std::to_string(i)));
     recs.push_back(add(t, names_.back().c_str(), i));
   }
   EXPECT_EQ(t->element_count, N);

@@ -12,7 +12,7 @@ class RunFixture : public ::testing::Test {
   std::string out, err;
 
   void SetUp() override {
-    g = new Run();
+    g = new ::Run();
     out_init(g->out, -1, &out, false);
     out_init(g->err, -1, &err, true);
     out_init(g->xex, -1, nullptr, false);
