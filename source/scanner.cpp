@@ -264,8 +264,8 @@ int next_token() {
     int len = 1;
     sc.text[0] = static_cast<char>(c);
     read_run(len, InClass<CLASS_NAME>());
-    // A NUL byte ends the text early; the keyword is whatever stands before it.
-    int code = keyword_lookup_len(sc.text, std::strlen(sc.text));
+    // Only the first character of a name can be a NUL byte, which leaves the text empty.
+    int code = keyword_lookup_len(sc.text, sc.text[0] ? static_cast<size_t>(len) : 0);
     if (code < 0) {
       if (g->debug) note("SYNBOL:%s\n", sc.text);
       return TOK_IDENT;
