@@ -38,6 +38,7 @@ NameTable* table_create(int32_t buckets) {
   t->bucket_count = buckets;
   t->heads.assign(static_cast<size_t>(buckets), nullptr);
   t->index.assign(64, NameIndexSlot{0, nullptr});
+  t->recent.assign(NameTable::RECENT, NameIndexSlot{0, nullptr});
   return t;
 }
 
@@ -93,6 +94,7 @@ void* table_insert(NameTable* table, void* payload) {
   size_t i = index_slot(table, key, name);
   if (table->index[i].key == 0) table->index_used++;
   table->index[i] = NameIndexSlot{key, payload};
+  table->recent[key & (NameTable::RECENT - 1)] = NameIndexSlot{key, payload};
   return payload;
 }
 
@@ -124,6 +126,7 @@ void* table_remove(NameTable* table, void* payload) {
 
   const char* name = payload_name(payload);
   uint64_t key = index_key(name);
+  table->recent[key & (NameTable::RECENT - 1)] = NameIndexSlot{0, nullptr};
   size_t i = index_slot(table, key, name);
   if (table->index[i].key != 0 && table->index[i].payload == payload) {
     // An older record of the same name, if any, becomes the one lookups find: the first
@@ -146,6 +149,11 @@ void* table_remove(NameTable* table, void* payload) {
 
 void* table_find(const NameTable* table, const char* name) {
   if (!table) return nullptr;
-  const NameIndexSlot& s = table->index[index_slot(table, index_key(name), name)];
-  return s.key ? s.payload : nullptr;
+  uint64_t key = index_key(name);
+  NameIndexSlot& r = const_cast<NameTable*>(table)->recent[key & (NameTable::RECENT - 1)];
+  if (r.key == key && std::strcmp(payload_name(r.payload), name) == 0) return r.payload;
+  const NameIndexSlot& s = table->index[index_slot(table, key, name)];
+  if (!s.key) return nullptr;
+  r = s;
+  return s.payload;
 }

@@ -23,6 +23,10 @@ struct NameTable {
   std::vector<NamedNode*> heads;
   std::vector<NameIndexSlot> index;  // open addressing, power-of-two size
   size_t index_used = 0;
+  // The records found or inserted most recently, by the low bits of their key: names used
+  // again soon after (local labels near their use) are found without touching the index.
+  static constexpr size_t RECENT = 2048;
+  std::vector<NameIndexSlot> recent;
 };
 
 // The payload of every record begins with its name.

@@ -203,10 +203,85 @@ static inline void skip_blanks(Reader& r) {
   in.pos = SrcPos{line, col};
 }
 
+// The common tokens, read straight from the block: names, decimal and hexadecimal
+// numbers and punctuation that lie wholly inside the block. Blanks before the token are
+// skipped in any case. Returns -1, with nothing of the token consumed, when the general
+// path must decide (anything else, a token that may run past the block, a token too long,
+// characters pushed back).
+static inline int fast_token(Reader& r, Scanner& sc) {
+  if (r.unget_count != 0) return -1;
+  InputStream& in = *r.current;
+  const unsigned char* p = in.p;
+  const unsigned char* end = in.end;
+  int32_t line = in.pos.line, col = in.pos.col;
+  for (; p < end; p++) {
+    unsigned char b = *p;
+    if (b == ' ') {
+      col++;
+    } else if (b == '\n') {
+      line++;
+      col = 1;
+    } else if (b == '\t') {
+      col += 8 - (col - 1) % 8;
+    } else {
+      break;
+    }
+  }
+  in.p = p;
+  in.pos = SrcPos{line, col};
+  if (p == end) return -1;
+  unsigned char b = *p;
+  uint8_t cls = char_classes.of[b];
+  int code;
+  const unsigned char* q = p + 1;
+  const unsigned char* from = p;
+  if (cls & CLASS_DIGIT) {
+    while (q < end && (char_classes.of[*q] & CLASS_DIGIT)) q++;
+    code = TOK_NUMBER;
+  } else if (cls & CLASS_NAME) {
+    while (q < end && (char_classes.of[*q] & CLASS_NAME)) q++;
+    code = TOK_IDENT;
+  } else if (b == '$') {
+    while (q < end && (char_classes.of[*q] & CLASS_HEX)) q++;
+    code = TOK_HEX_NUMBER;
+    from = p + 1;
+  } else if (is_punctuation(b)) {
+    sc.token_pos = SrcPos{line, col};
+    in.p = p + 1;
+    in.pos.col = col + 1;
+    return b;
+  } else {
+    return -1;
+  }
+  size_t len = static_cast<size_t>(q - from);
+  if (q == end || len > TOKEN_TEXT_SIZE - 1) return -1;
+  std::memcpy(sc.text, from, len);
+  sc.text[len] = '\0';
+  sc.token_pos = SrcPos{line, col};
+  in.p = q;
+  in.pos.col = col + static_cast<int32_t>(q - p);
+  if (code == TOK_IDENT) {
+    int k = keyword_find(sc.text, len);
+    if (k >= 0 && k != TOK_INCLUDE) return k;
+    if (k == TOK_INCLUDE) {
+      // INCLUDE takes the general path: give the name back.
+      in.p = p;
+      in.pos.col = col;
+      return -1;
+    }
+  }
+  return code;
+}
+
 int next_token() {
   Scanner& sc = g->scanner;
   Reader& r = g->reader;
-  if (g->debug) note("Enter Lex\n");
+  if (g->debug) {
+    note("Enter Lex\n");
+  } else {
+    int code = fast_token(r, sc);
+    if (code >= 0) return code;
+  }
   for (;;) {
     skip_blanks(r);
     int c = reader_getc_fast(r);
