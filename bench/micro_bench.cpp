@@ -1,0 +1,266 @@
+// Micro-benchmarks: the token scanner, the parser engine (whole in-process assemblies), the
+// name table, the section dump, and two scaling benchmarks whose fitted complexity shows
+// that time grows linearly: one long .DB line, and labels that all share one bucket.
+//
+//   micro_bench --benchmark_min_time=0.1
+//   micro_bench --benchmark_filter='DbLine|BucketLabels'
+//
+// With XEXASM_BENCH_SOURCE=path/prog.asm the scanner and the whole assembly are also
+// measured on that file (for instance a program written by the shared generator).
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "assembly/name_table.h"
+#include "assembly/section.h"
+#include "assembly/symbol.h"
+#include "bench/programs.h"
+#include "driver/run.h"
+#include "output/reports.h"
+#include "source/scanner.h"
+
+namespace {
+
+// A run set up as the driver sets it up before pass 1, with every stream captured, for
+// calling single operations.
+struct ScopedRun {
+  std::string out, err, xex;
+  ScopedRun() {
+    g = new ::Run();
+    out_init(g->out, -1, &out, false);
+    out_init(g->err, -1, &err, true);
+    out_init(g->xex, -1, &xex, false);
+    reader_init(UNGET_CAPACITY);
+    g->symbols = table_create(SYMBOL_BUCKETS);
+    g->sections = table_create(SECTION_BUCKETS);
+    g->pass = 1;
+  }
+  ~ScopedRun() {
+    delete g;
+    g = nullptr;
+  }
+  ScopedRun(const ScopedRun&) = delete;
+  ScopedRun& operator=(const ScopedRun&) = delete;
+};
+
+// Captured streams of whole in-process assemblies, reused between iterations.
+struct Captures {
+  std::string out, err, xex;
+};
+
+int assemble(const std::string& source, Captures& c) {
+  c.out.clear();
+  c.err.clear();
+  c.xex.clear();
+  RunIO io;
+  io.stdin_text = &source;
+  io.stdout_capture = &c.out;
+  io.stderr_capture = &c.err;
+  io.xex_capture = &c.xex;
+  return xexasm_run({}, io);
+}
+
+// Assembles once before timing; false (and the benchmark skipped) when the source does not
+// assemble cleanly, since the figures of a failing run would mean nothing.
+bool assembles_cleanly(benchmark::State& state, const std::string& source, Captures& c) {
+  if (assemble(source, c) == 0) return true;
+  std::string first = c.err.substr(0, c.err.find('\n', c.err.find('\n') + 1));
+  state.SkipWithError(("the generated source does not assemble cleanly: " + first).c_str());
+  return false;
+}
+
+const GeneratedProgram& program(size_t lines) {
+  static std::map<size_t, GeneratedProgram> cache;
+  auto it = cache.find(lines);
+  if (it == cache.end()) it = cache.emplace(lines, generate_program(lines)).first;
+  return it->second;
+}
+
+const GeneratedProgram& db_line(size_t items) {
+  static std::map<size_t, GeneratedProgram> cache;
+  auto it = cache.find(items);
+  if (it == cache.end()) it = cache.emplace(items, generate_db_line(items)).first;
+  return it->second;
+}
+
+const GeneratedProgram& bucket_labels(size_t count) {
+  static std::map<size_t, GeneratedProgram> cache;
+  auto it = cache.find(count);
+  if (it == cache.end()) it = cache.emplace(count, generate_bucket_labels(count)).first;
+  return it->second;
+}
+
+// ---- Scanner -------------------------------------------------------------------------------
+
+// Whole passes of next_token over a source held in memory (the standard-input path of the
+// reader), without the parser.
+void scan_source(benchmark::State& state, const std::string& source) {
+  ScopedRun run;
+  g->io.stdin_text = &source;
+  int64_t tokens = 0;
+  for (auto _ : state) {
+    reader_open_source(nullptr);
+    int64_t n = 0;
+    for (int code = next_token(); code > 0; code = next_token()) n++;
+    reader_close_source();
+    benchmark::DoNotOptimize(n);
+    tokens = n;
+  }
+  state.SetItemsProcessed(state.iterations() * tokens);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(source.size()));
+  state.counters["tokens"] = static_cast<double>(tokens);
+}
+
+void BM_Scanner(benchmark::State& state) {
+  scan_source(state, program(static_cast<size_t>(state.range(0))).text);
+}
+BENCHMARK(BM_Scanner)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// ---- Parser engine: whole assemblies -------------------------------------------------------
+
+// Both passes, the reports and the load file, with every stream captured: statements of the
+// source per second (each is parsed twice).
+void assemble_source(benchmark::State& state, const std::string& source, size_t statements, size_t lines) {
+  Captures c;
+  if (!assembles_cleanly(state, source, c)) return;
+  for (auto _ : state) {
+    int status = assemble(source, c);
+    benchmark::DoNotOptimize(status);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(statements));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(source.size()));
+  state.counters["lines/s"] = benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["stdout_MB"] = static_cast<double>(c.out.size()) / 1e6;
+}
+
+void BM_Assemble(benchmark::State& state) {
+  const GeneratedProgram& p = program(static_cast<size_t>(state.range(0)));
+  assemble_source(state, p.text, p.statements, p.lines);
+}
+BENCHMARK(BM_Assemble)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// ---- Name table ----------------------------------------------------------------------------
+
+// Inserts N records into a table of 59 buckets and finds each of them again, as the symbol
+// table does: items are names inserted and found.
+void table_insert_find(benchmark::State& state, const std::vector<std::string>& names) {
+  ScopedRun run;
+  for (auto _ : state) {
+    NameTable* t = table_create(SYMBOL_BUCKETS);
+    for (const std::string& name : names) {
+      Symbol* sym = static_cast<Symbol*>(record_alloc(sizeof(Symbol)));
+      sym->name = name.c_str();
+      table_insert(t, sym);
+    }
+    for (const std::string& name : names) benchmark::DoNotOptimize(table_find(t, name.c_str()));
+    table_destroy(t);
+    arena_reset(g->records);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(names.size()));
+  state.SetComplexityN(static_cast<int64_t>(names.size()));
+}
+
+void BM_NameTable_Spread(benchmark::State& state) {
+  table_insert_find(state, spread_names(static_cast<size_t>(state.range(0))));
+}
+BENCHMARK(BM_NameTable_Spread)->RangeMultiplier(10)->Range(1000, 100000)->Complexity(benchmark::oN);
+
+// Every name falls into the same one of the 59 buckets.
+void BM_NameTable_OneBucket(benchmark::State& state) {
+  table_insert_find(state, same_bucket_names(static_cast<size_t>(state.range(0))));
+}
+BENCHMARK(BM_NameTable_OneBucket)->RangeMultiplier(10)->Range(1000, 100000)->Complexity(benchmark::oN);
+
+// ---- Section dump --------------------------------------------------------------------------
+
+// A section of 64 KiB of mixed bytes, set up as pass 2 leaves it.
+Section* section_64k() {
+  Section* s = section_open("data", 0x2000);
+  s->location_counter = 65536;
+  section_alloc_buffer(s);
+  std::mt19937 rng(6502);
+  for (int32_t i = 0; i < s->size; i++) s->buffer[i] = static_cast<uint8_t>(rng());
+  return s;
+}
+
+void BM_DumpSections(benchmark::State& state) {
+  ScopedRun run;
+  Section* s = section_64k();
+  size_t out_bytes = 0;
+  for (auto _ : state) {
+    run.out.clear();
+    dump_sections(g->out);
+    out_flush(g->out);
+    out_bytes = run.out.size();
+  }
+  state.SetBytesProcessed(state.iterations() * s->size);
+  state.counters["out_bytes"] = static_cast<double>(out_bytes);
+}
+BENCHMARK(BM_DumpSections);
+
+void BM_DumpBytes(benchmark::State& state) {
+  ScopedRun run;
+  Section* s = section_64k();
+  for (auto _ : state) {
+    run.out.clear();
+    dump_bytes(g->out, s->buffer, s->size);
+    out_flush(g->out);
+  }
+  state.SetBytesProcessed(state.iterations() * s->size);
+}
+BENCHMARK(BM_DumpBytes);
+
+// ---- Scaling -------------------------------------------------------------------------------
+
+// One .DB line of N items, assembled whole: the fit should be O(N) with a small RMS, and
+// items per second the same at every N.
+void BM_DbLine(benchmark::State& state) {
+  size_t n = static_cast<size_t>(state.range(0));
+  const GeneratedProgram& p = db_line(n);
+  Captures c;
+  if (!assembles_cleanly(state, p.text, c)) return;
+  for (auto _ : state) benchmark::DoNotOptimize(assemble(p.text, c));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(n));
+  state.SetComplexityN(static_cast<int64_t>(n));
+}
+BENCHMARK(BM_DbLine)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
+// N labels whose names all fall into one bucket of the symbol table, each in front of a
+// NOP, assembled whole.
+void BM_BucketLabels(benchmark::State& state) {
+  size_t n = static_cast<size_t>(state.range(0));
+  const GeneratedProgram& p = bucket_labels(n);
+  Captures c;
+  if (!assembles_cleanly(state, p.text, c)) return;
+  for (auto _ : state) benchmark::DoNotOptimize(assemble(p.text, c));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(n));
+  state.SetComplexityN(static_cast<int64_t>(n));
+}
+BENCHMARK(BM_BucketLabels)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  std::string path;
+  static const std::string file = source_from_environment(&path);
+  if (!file.empty()) {
+    size_t lines = 0;
+    for (char ch : file) lines += ch == '\n';
+    benchmark::RegisterBenchmark(("BM_Scanner/file:" + path).c_str(),
+                                 [](benchmark::State& s) { scan_source(s, file); })
+        ->Unit(benchmark::kMillisecond);
+    // Statements are not counted in a file; items are lines there.
+    benchmark::RegisterBenchmark(("BM_Assemble/file:" + path).c_str(),
+                                 [lines](benchmark::State& s) { assemble_source(s, file, lines, lines); })
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,38 @@
+// Sources for the benchmarks, generated in memory: a realistic program, one long .DB line,
+// and labels whose names all fall into one bucket of the symbol table.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct GeneratedProgram {
+  std::string text;
+  size_t lines = 0;       // source lines
+  size_t statements = 0;  // labels, instructions and directives
+  size_t labels = 0;
+};
+
+// A program of about `lines` lines in this assembler's language: a zero-page and a
+// variables section, then code sections (routines with every addressing mode, local labels,
+// branches back and forward, JSR/JMP to routines anywhere in the program, comments) and
+// data sections (byte tables, strings, character constants, address tables, .DW jump
+// tables, reserves). It assembles without a message. Deterministic for a given seed.
+GeneratedProgram generate_program(size_t lines, uint32_t seed = 6502);
+
+// One section and a single `.DB` line of `items` values (hex, decimal, character constants).
+GeneratedProgram generate_db_line(size_t items);
+
+// `count` distinct names, none a keyword, whose name_hash % buckets is the same.
+std::vector<std::string> same_bucket_names(size_t count, int buckets = 59);
+
+// `count` labels named by same_bucket_names, each in front of a NOP, with a new section
+// every 16384 labels so that no section outgrows the address space.
+GeneratedProgram generate_bucket_labels(size_t count);
+
+// Names as a program spells its labels (routine names and numbered local labels).
+std::vector<std::string> spread_names(size_t count);
+
+// The source of the environment variable XEXASM_BENCH_SOURCE, when it names a readable file
+// (for instance a program written by the shared generator); empty otherwise.
+std::string source_from_environment(std::string* path);
