@@ -31,67 +31,105 @@ const ActionNeeded action_needed;
 }  // namespace
 
 // Every lookup of a state's runs (terminal entries by binary search, else the default;
-// goto entries by binary search) answered in advance, once: for each state and symbol the
-// entry's kind (high byte) and parameter (low byte), or NO_ENTRY.
+// goto entries by binary search) is answered in advance, once: for each state and symbol
+// one word that says what to do, with the production's length and left side at hand.
 //
-// A goto that reduces a unit production whose action only passes the value on changes
-// nothing but the produced symbol, so the goto entry of the symbol it comes from is the
-// entry that its left side would reach; CLEARS_PROVISIONAL marks where such a skipped
-// reduction had an action (it ends a pending provisional reduction).
+// Beyond the kinds of the tables, the words tell apart what the engine can skip: a
+// reduction whose action only passes the first symbol's value on need not call it; a
+// goto that reduces such a unit production changes nothing but the produced symbol, so
+// the goto of the symbol it comes from is the entry its left side would reach
+// (OP_CLEARS_PROVISIONAL keeps the one effect of a skipped action: it ends a pending
+// provisional reduction); and a default reduction of such a unit production leaves the
+// top entry as it is and only replaces the state, by the goto of its left side from the
+// state under it (OP_UNIT).
 namespace {
-constexpr uint16_t NO_ENTRY = 0xFFFF;
-constexpr uint16_t CLEARS_PROVISIONAL = 0x8000;
-// A default reduction of a unit production whose action only passes the value on: the top
-// entry stays as it is and only the state changes, to the goto of the production's left
-// side from the state under it. The parameter is that left side.
-constexpr int ACT_REDUCE_UNIT = 6;
+enum Op : uint32_t {
+  OP_NONE = 0,
+  OP_SHIFT,           // param: next state
+  OP_SHIFT_REDUCE,    // shift, then reduce with the production's action
+  OP_SHIFT_REDUCE_QUIET,  // shift, then reduce without calling an action
+  OP_REDUCE,          // reduce with the production's action
+  OP_REDUCE_QUIET,    // reduce, with an action that has nothing to do
+  OP_UNIT,            // default reduction of a pass-through unit production
+  OP_PROVISIONAL,     // reduce provisionally (production without action)
+  OP_ERROR,
+  OP_GOTO_STATE,      // param: next state
+  OP_GOTO_ACCEPT,
+  OP_GOTO_REDUCE,     // reduce with the production's action
+  OP_GOTO_REDUCE_CLEAR,  // reduce; an action with nothing to do, which ends a provisional
+  OP_GOTO_REDUCE_PLAIN,  // reduce a production without action
+};
+constexpr uint32_t OP_CLEARS_PROVISIONAL = 0x80000000u;
+
+constexpr uint32_t op_kind(uint32_t w) { return w & 0xFF; }
+constexpr int op_param(uint32_t w) { return static_cast<int>((w >> 8) & 0xFF); }
+constexpr int op_length(uint32_t w) { return static_cast<int>((w >> 16) & 0xFF); }
+constexpr int op_left(uint32_t w) { return static_cast<int>((w >> 24) & 0x7F); }
+
+uint32_t make_op(uint32_t kind, int param) {
+  uint32_t w = kind | static_cast<uint32_t>(param) << 8;
+  if (kind != OP_SHIFT && kind != OP_GOTO_STATE && kind != OP_ERROR && kind != OP_GOTO_ACCEPT && kind != OP_UNIT)
+    w |= static_cast<uint32_t>(rule_length[param]) << 16 | static_cast<uint32_t>(rule_left[param]) << 24;
+  return w;
+}
+
 struct DenseTables {
-  std::vector<uint16_t> action;  // [state * SYMBOL_COUNT + symbol]
-  DenseTables() : action(static_cast<size_t>(parse_state_count) * SYMBOL_COUNT, NO_ENTRY) {
-    auto packed = [](int e) { return static_cast<uint16_t>(entry_kind[e] << 8 | entry_param[e]); };
+  std::vector<uint32_t> op;  // [state * SYMBOL_COUNT + symbol]
+
+  static uint32_t terminal_op(int e) {
+    int q = entry_param[e];
+    switch (entry_kind[e]) {
+      case ACT_SHIFT: return make_op(OP_SHIFT, q);
+      case ACT_SHIFT_REDUCE: return make_op(action_needed.of[q] ? OP_SHIFT_REDUCE : OP_SHIFT_REDUCE_QUIET, q);
+      case ACT_SHIFT_REDUCE_PLAIN: return make_op(OP_SHIFT_REDUCE_QUIET, q);
+      case ACT_REDUCE:
+        if (action_needed.of[q]) return make_op(OP_REDUCE, q);
+        if (rule_length[q] == 1) return make_op(OP_UNIT, rule_left[q]);
+        return make_op(OP_REDUCE_QUIET, q);
+      case ACT_REDUCE_PROVISIONAL: return make_op(OP_PROVISIONAL, q);
+      default: return make_op(OP_ERROR, 0);
+    }
+  }
+  static uint32_t goto_op(int e) {
+    int q = entry_param[e];
+    switch (entry_kind[e]) {
+      case GOTO_ACCEPT: return make_op(OP_GOTO_ACCEPT, 0);
+      case GOTO_STATE: return make_op(OP_GOTO_STATE, q);
+      case GOTO_REDUCE: return make_op(action_needed.of[q] ? OP_GOTO_REDUCE : OP_GOTO_REDUCE_CLEAR, q);
+      default: return make_op(OP_GOTO_REDUCE_PLAIN, q);
+    }
+  }
+  // Follows gotos that reduce a pass-through unit production to the entry they end at.
+  static uint32_t resolve(const uint32_t* row, uint32_t w) {
+    uint32_t clears = 0;
+    for (;;) {
+      uint32_t kind = op_kind(w);
+      if ((kind != OP_GOTO_REDUCE_CLEAR && kind != OP_GOTO_REDUCE_PLAIN) || op_length(w) != 1) return w | clears;
+      if (kind == OP_GOTO_REDUCE_CLEAR) clears = OP_CLEARS_PROVISIONAL;
+      w = row[op_left(w)];
+      if (w == OP_NONE) return w;
+    }
+  }
+
+  DenseTables() : op(static_cast<size_t>(parse_state_count) * SYMBOL_COUNT, OP_NONE) {
     for (int s = 0; s < parse_state_count; s++) {
-      uint16_t* row = &action[static_cast<size_t>(s) * SYMBOL_COUNT];
+      uint32_t* row = &op[static_cast<size_t>(s) * SYMBOL_COUNT];
       // Terminals not in the state's terminal run take its default, and so does a token
       // without a terminal (symbol 0, which no reduction produces).
       for (int sym = 0; sym < SYMBOL_COUNT; sym++)
-        if (sym == 0 || !grammar_is_nonterminal(sym)) row[sym] = packed(state_default[s]);
-      for (int e = state_first[s]; e < state_default[s]; e++) row[entry_symbol[e]] = packed(e);
-      for (int e = state_default[s] + 1; e < state_first[s + 1]; e++) row[entry_symbol[e]] = packed(e);
+        if (sym == 0 || !grammar_is_nonterminal(sym)) row[sym] = terminal_op(state_default[s]);
+      for (int e = state_first[s]; e < state_default[s]; e++) row[entry_symbol[e]] = terminal_op(e);
+      for (int e = state_default[s] + 1; e < state_first[s + 1]; e++) row[entry_symbol[e]] = goto_op(e);
     }
     for (int s = 0; s < parse_state_count; s++) {
-      uint16_t* row = &action[static_cast<size_t>(s) * SYMBOL_COUNT];
+      uint32_t* row = &op[static_cast<size_t>(s) * SYMBOL_COUNT];
       for (int sym = 1; sym < SYMBOL_COUNT; sym++)
-        if (grammar_is_nonterminal(sym) && row[sym] != NO_ENTRY) row[sym] = resolve(row, row[sym]);
-    }
-    for (int s = 0; s < parse_state_count; s++) {
-      int e = state_default[s];
-      int q = entry_param[e];
-      if (entry_kind[e] != ACT_REDUCE || rule_length[q] != 1 || action_needed.of[q]) continue;
-      uint16_t unit = static_cast<uint16_t>(ACT_REDUCE_UNIT << 8 | rule_left[q]);
-      uint16_t* row = &action[static_cast<size_t>(s) * SYMBOL_COUNT];
-      for (int sym = 0; sym < SYMBOL_COUNT; sym++)
-        if (row[sym] == packed(e)) row[sym] = unit;
-    }
-  }
-  static uint16_t resolve(const uint16_t* row, uint16_t e) {
-    uint16_t clears = 0;
-    for (;;) {
-      int kind = (e >> 8) & 0x7F;
-      int q = e & 0xFF;
-      if ((kind != GOTO_REDUCE && kind != GOTO_REDUCE_PLAIN) || rule_length[q] != 1 || action_needed.of[q])
-        return static_cast<uint16_t>(e | clears);
-      if (kind == GOTO_REDUCE) clears = CLEARS_PROVISIONAL;
-      e = row[rule_left[q]];
-      if (e == NO_ENTRY) return e;
+        if (grammar_is_nonterminal(sym) && row[sym] != OP_NONE) row[sym] = resolve(row, row[sym]);
     }
   }
 };
 const DenseTables dense;
 }  // namespace
-
-static inline uint16_t table_entry(int state, int symbol) {
-  return dense.action[static_cast<size_t>(state) * SYMBOL_COUNT + static_cast<size_t>(symbol)];
-}
 
 static void stack_overflow() {
   Parser& p = g->parser;
@@ -122,119 +160,120 @@ static void syntax_error() {
   report_error("%s %s, line %d, column %d\n", what, name, p.pos.line, p.pos.col);
 }
 
+// The goto chain: what the produced symbol leads to in the current state, reduction after
+// reduction, while the parse runs. Returns false when the parse no longer runs.
+static inline bool goto_chain(Parser& p, const uint32_t* table, int& state, int& depth, int produced) {
+  for (;;) {
+    uint32_t w = table[state * SYMBOL_COUNT + produced];
+    if (w & OP_CLEARS_PROVISIONAL) p.provisional_terminal = -1;
+    uint32_t kind = op_kind(w);
+    if (kind == OP_GOTO_STATE) {
+      depth++;
+      state = op_param(w);
+      return true;
+    }
+    if (kind == OP_GOTO_ACCEPT) {
+      p.status = PARSE_ACCEPTED;
+      return false;
+    }
+    if (kind == OP_NONE) {  // unreachable with tables from a conflict-free grammar
+      p.status = PARSE_SYNTAX_ERROR;
+      return false;
+    }
+    int m = op_length(w);
+    if (m > 1) {
+      depth -= m - 1;
+      state = p.state_stack[depth];
+    }
+    produced = op_left(w);
+    if (kind != OP_GOTO_REDUCE_PLAIN) {
+      p.provisional_terminal = -1;
+      if (kind == OP_GOTO_REDUCE) perform_action(op_param(w), &p.value_stack[depth]);
+    }
+  }
+}
+
 // The engine's state and depth live in locals while a token is processed and are stored
 // back before anything that can read them (diagnostics) and when the token is done.
 void parser_feed() {
   Parser& p = g->parser;
-  const uint16_t* table = dense.action.data();
+  const uint32_t* table = dense.op.data();
   int state = p.state;
   int depth = p.depth;
-  int terminal = (p.input_code >= 0 && p.input_code < TOKEN_CODE_COUNT) ? terminal_map[p.input_code] : 0;
-  p.terminal = terminal;
+  int terminal = static_cast<unsigned>(p.input_code) < TOKEN_CODE_COUNT ? terminal_map[p.input_code] : 0;
   bool running = p.status == PARSE_RUNNING;
   for (;;) {
-    uint16_t e = table[state * SYMBOL_COUNT + terminal];
-    int kind = e >> 8;
-    int param = e & 0xFF;
-    p.parameter = param;
-    int produced;
-    switch (kind) {
-      case ACT_SHIFT:
+    uint32_t w = table[state * SYMBOL_COUNT + terminal];
+    switch (op_kind(w)) {
+      case OP_SHIFT:
         if (depth == PARSER_STACK_LIMIT) goto overflow;
         p.provisional_terminal = -1;
         p.state_stack[depth] = static_cast<uint8_t>(state);
         p.value_stack[depth] = p.input;
         p.depth = depth + 1;
-        p.state = param;
+        p.state = op_param(w);
         return;
-      case ACT_SHIFT_REDUCE:
-      case ACT_SHIFT_REDUCE_PLAIN: {
+      case OP_SHIFT_REDUCE:
+      case OP_SHIFT_REDUCE_QUIET: {
         if (depth == PARSER_STACK_LIMIT) goto overflow;
         p.provisional_terminal = -1;
         p.value_stack[depth] = p.input;
-        int n = rule_length[param];
+        int n = op_length(w);
         if (n > 1) {
           depth -= n - 1;
           state = p.state_stack[depth];
         }
         p.state_stack[depth] = static_cast<uint8_t>(state);
-        produced = rule_left[param];
-        if (kind == ACT_SHIFT_REDUCE && action_needed.of[param]) perform_action(param, &p.value_stack[depth]);
-        break;
+        if (op_kind(w) == OP_SHIFT_REDUCE) perform_action(op_param(w), &p.value_stack[depth]);
+        if (running) goto_chain(p, table, state, depth, op_left(w));
+        p.state = state;
+        p.depth = depth;
+        return;
       }
-      case ACT_REDUCE_UNIT: {
+      case OP_UNIT: {
         p.provisional_terminal = -1;
-        uint16_t ge = table[p.state_stack[depth - 1] * SYMBOL_COUNT + param];
-        if (((ge >> 8) & 0x7F) == GOTO_STATE && running) {
-          state = ge & 0xFF;
-          continue;
+        int left = op_param(w);
+        if (running) {
+          uint32_t g2 = table[p.state_stack[depth - 1] * SYMBOL_COUNT + left];
+          if (op_kind(g2) == OP_GOTO_STATE) {
+            state = op_param(g2);
+            continue;
+          }
         }
         depth -= 1;
         state = p.state_stack[depth];
-        produced = param;
-        break;
+        if (!running || !goto_chain(p, table, state, depth, left)) goto done;
+        continue;
       }
-      case ACT_REDUCE:
+      case OP_REDUCE:
+      case OP_REDUCE_QUIET:
         p.provisional_terminal = -1;
-        depth -= rule_length[param];
+        depth -= op_length(w);
         state = p.state_stack[depth];
-        produced = rule_left[param];
-        if (action_needed.of[param]) perform_action(param, &p.value_stack[depth]);
-        break;
-      case ACT_REDUCE_PROVISIONAL:
-        produced = rule_left[param];
+        if (op_kind(w) == OP_REDUCE) perform_action(op_param(w), &p.value_stack[depth]);
+        if (!running || !goto_chain(p, table, state, depth, op_left(w))) goto done;
+        continue;
+      case OP_PROVISIONAL:
         if (p.provisional_terminal == -1) {
           p.provisional_terminal = terminal;
           p.provisional_depth = depth;
           p.provisional_state = state;
         }
-        depth -= rule_length[param];
+        depth -= op_length(w);
         state = p.state_stack[depth];
-        break;
+        if (!running || !goto_chain(p, table, state, depth, op_left(w))) goto done;
+        continue;
       default:
         p.state = state;
         p.depth = depth;
+        p.terminal = terminal;
         return syntax_error();
     }
-    // The goto chain, while the parse is running.
-    while (running) {
-      uint16_t ge = table[state * SYMBOL_COUNT + produced];
-      if (ge == NO_ENTRY) {  // unreachable with tables from a conflict-free grammar
-        p.status = PARSE_SYNTAX_ERROR;
-        running = false;
-        break;
-      }
-      if (ge & CLEARS_PROVISIONAL) p.provisional_terminal = -1;
-      int gkind = (ge >> 8) & 0x7F;
-      int q = ge & 0xFF;
-      if (gkind == GOTO_STATE) {
-        depth++;
-        state = q;
-        break;
-      }
-      if (gkind == GOTO_ACCEPT) {
-        p.status = PARSE_ACCEPTED;
-        running = false;
-        break;
-      }
-      int m = rule_length[q];
-      if (m > 1) {
-        depth -= m - 1;
-        state = p.state_stack[depth];
-      }
-      produced = rule_left[q];
-      if (gkind == GOTO_REDUCE) {
-        p.provisional_terminal = -1;
-        if (action_needed.of[q]) perform_action(q, &p.value_stack[depth]);
-      }
-    }
-    p.produced = produced;
-    if (kind == ACT_SHIFT_REDUCE || kind == ACT_SHIFT_REDUCE_PLAIN || !running) {
-      p.state = state;
-      p.depth = depth;
-      return;
-    }
   }
+done:
+  p.state = state;
+  p.depth = depth;
+  return;
 overflow:
   p.state = state;
   p.depth = depth;
