@@ -214,6 +214,27 @@ static inline int fast_token(Reader& r, Scanner& sc) {
   const unsigned char* p = in.p;
   const unsigned char* end = in.end;
   int32_t line = in.pos.line, col = in.pos.col;
+  // Indentation comes in runs of blanks: take eight at a time.
+  static constexpr uint64_t BLANKS = 0x2020202020202020ull;
+  for (;;) {
+    while (end - p >= 8) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      if (w != BLANKS) break;
+      p += 8;
+      col += 8;
+    }
+    if (p == end || (*p != ' ' && *p != '\n' && *p != '\t')) break;
+    unsigned char b = *p++;
+    if (b == ' ') {
+      col++;
+    } else if (b == '\n') {
+      line++;
+      col = 1;
+    } else {
+      col += 8 - (col - 1) % 8;
+    }
+  }
   for (; p < end; p++) {
     unsigned char b = *p;
     if (b == ' ') {
@@ -255,7 +276,11 @@ static inline int fast_token(Reader& r, Scanner& sc) {
   }
   size_t len = static_cast<size_t>(q - from);
   if (q == end || len > TOKEN_TEXT_SIZE - 1) return -1;
-  std::memcpy(sc.text, from, len);
+  if (len <= 16 && end - from >= 16) {
+    std::memcpy(sc.text, from, 16);  // short names in one move; the rest is overwritten later
+  } else {
+    std::memcpy(sc.text, from, len);
+  }
   sc.text[len] = '\0';
   sc.token_pos = SrcPos{line, col};
   in.p = q;
@@ -273,15 +298,20 @@ static inline int fast_token(Reader& r, Scanner& sc) {
   return code;
 }
 
+static int next_token_general();
+
 int next_token() {
-  Scanner& sc = g->scanner;
-  Reader& r = g->reader;
-  if (g->debug) {
-    note("Enter Lex\n");
-  } else {
-    int code = fast_token(r, sc);
+  if (!g->debug) {
+    int code = fast_token(g->reader, g->scanner);
     if (code >= 0) return code;
   }
+  return next_token_general();
+}
+
+__attribute__((noinline)) static int next_token_general() {
+  Scanner& sc = g->scanner;
+  Reader& r = g->reader;
+  if (g->debug) note("Enter Lex\n");
   for (;;) {
     skip_blanks(r);
     int c = reader_getc_fast(r);
