@@ -10,6 +10,12 @@ zeros) and written in sim65's load format: a 12-byte header, "sim65", version 2,
 (6502), the zero-page address of the C stack pointer (unused here: 0), the load address
 and the reset address, both little-endian; then the image.
 
+Writing a program: the first section ("zp", say) may hold zero-page variables (.DS),
+declared before the code so that every reference to them is backward and takes the
+zero-page form; the code section follows. sim65 2.19 (Debian) does not execute ROL abs,X
+($3E) correctly and treats BIT immediate ($89) as an illegal opcode, so the programs avoid
+both; decimal-mode SBC with a borrow is kept out as well.
+
 Usage: run_program.py /path/to/xexasm program.asm [/path/to/sim65]
 Prints what it did and ends with "1 passed, 0 failed" or "0 passed, 1 failed".
 """
