@@ -93,6 +93,31 @@ bool action_passes_value(int production) {
   }
 }
 
+// The common operands, an identifier and a number, taken straight to their value.
+void perform_operand(int first, int second, ParseValue* top) {
+  if (second == 159 && first == 167) {
+    Symbol* sym = symbol_reference(top->text);
+    top->expr = symbol_value(sym);
+    return;
+  }
+  if (second == 160) {
+    int32_t n;
+    switch (first) {
+      case 163: n = decimal_literal(top->text); break;
+      case 164: n = hex_literal(top->text); break;
+      case 165: n = char_literal(top->text); break;
+      default:
+        perform_action(first, top);
+        perform_action(second, top);
+        return;
+    }
+    top->expr = expr_number(n);
+    return;
+  }
+  perform_action(first, top);
+  if (second) perform_action(second, top);
+}
+
 void reduction_action(int production) { perform_action(production, &g->parser.value_stack[g->parser.depth]); }
 
 void perform_action(int production, ParseValue* rhs) {

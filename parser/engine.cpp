@@ -58,6 +58,11 @@ enum Op : uint32_t {
   OP_GOTO_REDUCE,     // reduce with the production's action
   OP_GOTO_REDUCE_CLEAR,  // reduce; an action with nothing to do, which ends a provisional
   OP_GOTO_REDUCE_PLAIN,  // reduce a production without action
+  // A token that completes an operand: shift it, reduce it (a literal or an identifier),
+  // then reduce that once more where a goto does so, and go to the state the goto chain
+  // ends in; every step keeps the depth. Parameter: the final state; then the two
+  // productions (the second 0 when there is none).
+  OP_OPERAND,
 };
 constexpr uint32_t OP_CLEARS_PROVISIONAL = 0x80000000u;
 
@@ -126,6 +131,25 @@ struct DenseTables {
       for (int sym = 1; sym < SYMBOL_COUNT; sym++)
         if (grammar_is_nonterminal(sym) && row[sym] != OP_NONE) row[sym] = resolve(row, row[sym]);
     }
+    for (int s = 0; s < parse_state_count; s++) {
+      uint32_t* row = &op[static_cast<size_t>(s) * SYMBOL_COUNT];
+      for (int t = 0; t < SYMBOL_COUNT; t++)
+        if (!grammar_is_nonterminal(t) && op_kind(row[t]) == OP_SHIFT_REDUCE) row[t] = operand(row, row[t]);
+    }
+  }
+  // The shift-and-reduce of a token, with the goto chain that follows it when every step
+  // of that chain keeps the depth, as one word; else the word as it is.
+  static uint32_t operand(const uint32_t* row, uint32_t w) {
+    if (op_length(w) != 1) return w;
+    uint32_t q1 = static_cast<uint32_t>(op_param(w));
+    uint32_t q2 = 0;
+    uint32_t next = row[op_left(w)];
+    if (op_kind(next) == OP_GOTO_REDUCE && op_length(next) == 1) {
+      q2 = static_cast<uint32_t>(op_param(next));
+      next = row[op_left(next)];
+    }
+    if (op_kind(next) != OP_GOTO_STATE) return w;
+    return OP_OPERAND | static_cast<uint32_t>(op_param(next)) << 8 | q1 << 16 | q2 << 24;
   }
 };
 const DenseTables dense;
@@ -228,6 +252,24 @@ void parser_feed() {
         if (running) goto_chain(p, table, state, depth, op_left(w));
         p.state = state;
         p.depth = depth;
+        return;
+      }
+      case OP_OPERAND: {
+        if (depth == PARSER_STACK_LIMIT) goto overflow;
+        p.provisional_terminal = -1;
+        ParseValue* top = &p.value_stack[depth];
+        *top = p.input;
+        p.state_stack[depth] = static_cast<uint8_t>(state);
+        int second = static_cast<int>(w >> 24);
+        if (!running) {
+          perform_action(static_cast<int>((w >> 16) & 0xFF), top);
+          p.state = state;
+          p.depth = depth;
+          return;
+        }
+        perform_operand(static_cast<int>((w >> 16) & 0xFF), second, top);
+        p.depth = depth + 1;
+        p.state = op_param(w);
         return;
       }
       case OP_UNIT: {
