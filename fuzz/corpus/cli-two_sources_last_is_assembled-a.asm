@@ -1,0 +1,2 @@
+.SECTION "a",$1000
+BRK

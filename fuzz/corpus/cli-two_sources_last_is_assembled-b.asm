@@ -1,0 +1,2 @@
+.SECTION "b",$3000
+NOP

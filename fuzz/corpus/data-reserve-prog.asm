@@ -1,0 +1,5 @@
+.SECTION "d",$2000
+.DB 1
+.DS 10
+.DS 0
+.DB 2

@@ -1,0 +1,4 @@
+.SECTION "code",$2000
+.DS fwd
+NOP
+fwd: NOP

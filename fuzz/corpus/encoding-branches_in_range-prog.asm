@@ -1,0 +1,5 @@
+.SECTION "code",$2000
+BNE $2000
+BEQ $2083
+BCC $1F86
+self: BMI self

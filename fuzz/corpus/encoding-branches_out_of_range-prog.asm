@@ -1,0 +1,3 @@
+.SECTION "code",$2000
+BNE $2082
+BVC $1F81

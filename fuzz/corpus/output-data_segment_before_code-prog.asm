@@ -1,0 +1,5 @@
+.SECTION "code",$2000
+LDA table
+RTS
+.SECTION "data",$3000
+table: .DB 1,2

@@ -1,0 +1,2 @@
+.SECTION "text",$0600
+.DB "ABCDEFGH"

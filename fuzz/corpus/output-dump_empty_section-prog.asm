@@ -1,0 +1,1 @@
+.SECTION "empty",$2000

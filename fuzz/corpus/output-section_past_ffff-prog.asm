@@ -1,0 +1,2 @@
+.SECTION "high",$FFFE
+.DB 1,2,3,4

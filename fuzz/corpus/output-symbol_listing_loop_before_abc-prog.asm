@@ -1,0 +1,3 @@
+.SECTION "code",$2000
+abc: NOP
+loop: JMP loop

@@ -1,0 +1,3 @@
+.SECTION "code",$2000
+BIT #$80
+BIT $80

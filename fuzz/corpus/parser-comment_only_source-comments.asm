@@ -1,0 +1,2 @@
+; nothing to assemble here
+	; only comments

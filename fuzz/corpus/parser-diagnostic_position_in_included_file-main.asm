@@ -1,0 +1,4 @@
+.SECTION "code",$2000
+INCLUDE "part.asm"
+  SVC
+NOP

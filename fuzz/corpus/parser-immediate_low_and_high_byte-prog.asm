@@ -1,0 +1,3 @@
+.SECTION "code",$2000
+LDA #>$1234
+LDA #<$1234

@@ -1,0 +1,6 @@
+.SECTION "code",$2000
+STX $10,Y
+LDA $10,Y
+STY $1234,X
+LDX $10,Y
+LDX $1234,Y

@@ -1,0 +1,3 @@
+.SECTION "code",$2000
+vector: .DW $1234
+JMP (vector),Y

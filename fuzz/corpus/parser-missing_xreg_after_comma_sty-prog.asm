@@ -1,0 +1,3 @@
+.SECTION "code",$2000
+NOP
+STY $10,Y

@@ -1,0 +1,4 @@
+.SECTION "code",$2000
+.ORG 5 )
+NOP
+NOP

@@ -1,0 +1,6 @@
+.SECTION "code",$2000
+LDA #1
+STA $D01A
+SVC
+NOP
+SVC

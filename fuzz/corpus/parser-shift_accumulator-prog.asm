@@ -1,0 +1,5 @@
+.SECTION "code",$2000
+ASL A
+LSR A
+ROL A
+ROR A

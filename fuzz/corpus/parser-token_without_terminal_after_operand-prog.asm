@@ -1,0 +1,4 @@
+.SECTION "code",$2000
+LDA $10
+SVC
+NOP

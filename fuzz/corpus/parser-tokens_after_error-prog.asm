@@ -1,0 +1,6 @@
+.SECTION "code",$2000
+NOP
+LDA ,
+NOP
+)
+LDX 1

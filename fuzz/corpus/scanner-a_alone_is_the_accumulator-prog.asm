@@ -1,0 +1,2 @@
+.SECTION "c"
+AB: ASL A

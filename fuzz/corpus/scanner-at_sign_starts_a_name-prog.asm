@@ -1,0 +1,2 @@
+.SECTION "c"
+@abc: JMP @abc

@@ -1,0 +1,3 @@
+.SECTION "c"
+INCLUDE "a.inc"
+NOP

@@ -1,0 +1,2 @@
+.SECTION "c"
+.DB '

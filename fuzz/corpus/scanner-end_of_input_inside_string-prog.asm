@@ -1,0 +1,1 @@
+.SECTION "c

@@ -1,0 +1,2 @@
+.SECTION "c"
+.DB $1fz:

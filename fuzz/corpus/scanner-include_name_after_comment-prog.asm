@@ -1,0 +1,3 @@
+.SECTION "c"
+INCLUDE ; file
+"a.inc" INX

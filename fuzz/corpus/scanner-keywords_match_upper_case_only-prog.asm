@@ -1,0 +1,2 @@
+.SECTION "c"
+lda: Lda: LDAX: org: LDA lda

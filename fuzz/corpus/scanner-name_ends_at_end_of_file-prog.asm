@@ -1,0 +1,2 @@
+.SECTION "c"
+x: JMP x

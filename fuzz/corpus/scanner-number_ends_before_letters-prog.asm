@@ -1,0 +1,2 @@
+.SECTION "c"
+.DB 12AB:

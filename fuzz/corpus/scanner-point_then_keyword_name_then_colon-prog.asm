@@ -1,0 +1,2 @@
+.SECTION "c"
+loop: .DB loop

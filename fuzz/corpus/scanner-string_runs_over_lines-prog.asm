@@ -1,0 +1,3 @@
+.SECTION "c"
+.DB "A
+B;C"

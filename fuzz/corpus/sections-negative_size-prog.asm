@@ -1,0 +1,2 @@
+.SECTION "neg",$2000
+.DS -5

@@ -1,0 +1,4 @@
+.SECTION "code",$2000
+LDA #1
+.SECTION "code",$4000
+RTS

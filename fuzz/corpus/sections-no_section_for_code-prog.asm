@@ -1,0 +1,2 @@
+; nothing selected yet
+  LDA #1

@@ -1,0 +1,2 @@
+.ORG $2000
+  start: NOP

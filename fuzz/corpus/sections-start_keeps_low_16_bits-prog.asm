@@ -1,0 +1,2 @@
+.SECTION "s",$12345
+NOP

@@ -1,0 +1,3 @@
+.SECTION "nostart"
+start: LDA #1
+JMP start

@@ -1,0 +1,4 @@
+.SECTION "code",$2000
+JMP later
+NOP
+later: RTS

@@ -1,0 +1,3 @@
+.SECTION "top",$FFFE
+.DW $1234
+end: .DB 0

@@ -1,0 +1,4 @@
+.SECTION "code",$2000
+LDA undef
+STA undef+1
+.DB undef
