@@ -165,7 +165,10 @@ static void skip_comment() {
     if (r.unget_count == 0) {
       InputStream& in = *r.current;
       const unsigned char* p = in.p;
-      while (p < in.end && *p != '\n' && *p != 0x1A) p++;
+      const void* lf = std::memchr(p, '\n', static_cast<size_t>(in.end - p));
+      const unsigned char* stop = lf ? static_cast<const unsigned char*>(lf) : in.end;
+      const void* eof = std::memchr(p, 0x1A, static_cast<size_t>(stop - p));
+      p = eof ? static_cast<const unsigned char*>(eof) : stop;
       in.p = p;  // the column no longer matters: the line ends here
       if (p < in.end && *p == '\n') {
         in.p++;
@@ -224,18 +227,7 @@ static inline int fast_token(Reader& r, Scanner& sc) {
       p += 8;
       col += 8;
     }
-    if (p == end || (*p != ' ' && *p != '\n' && *p != '\t')) break;
-    unsigned char b = *p++;
-    if (b == ' ') {
-      col++;
-    } else if (b == '\n') {
-      line++;
-      col = 1;
-    } else {
-      col += 8 - (col - 1) % 8;
-    }
-  }
-  for (; p < end; p++) {
+    if (p == end) break;
     unsigned char b = *p;
     if (b == ' ') {
       col++;
@@ -247,6 +239,7 @@ static inline int fast_token(Reader& r, Scanner& sc) {
     } else {
       break;
     }
+    p++;
   }
   in.p = p;
   in.pos = SrcPos{line, col};
