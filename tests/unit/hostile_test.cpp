@@ -25,15 +25,24 @@ struct Outcome {
   std::string out, err, xex;
 };
 
-// A private folder for the sources of this test program. Its path holds no '.', so that
-// the output name of a source in it is cut at the source's own extension.
-const std::string& work_dir() {
-  static std::string dir = [] {
+// A private folder for the sources of this test program, removed when it ends. Its path
+// holds no '.', so that the output name of a source in it is cut at the source's own
+// extension.
+struct WorkDir {
+  std::string path;
+  WorkDir() {
     char tmpl[] = "/tmp/xexasm_hostile_XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    return std::string(d ? d : "/tmp");
-  }();
-  return dir;
+    if (mkdtemp(tmpl)) path = tmpl;
+  }
+  ~WorkDir() {
+    std::error_code ec;
+    if (!path.empty()) fs::remove_all(path, ec);
+  }
+};
+
+const std::string& work_dir() {
+  static WorkDir dir;
+  return dir.path;
 }
 
 std::string write_source(const std::string& text, const std::string& name = "prog.asm") {
