@@ -1,0 +1,155 @@
+// examples/: every program assembles without a message into a load file that an Atari
+// 8-bit DOS can load and run, with the segments that another assembler gives for the same
+// source (tests/docs/expect/<name>.segments).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+
+#include "run_util.h"
+
+using namespace doctest_util;
+
+namespace {
+
+const fs::path kSourceDir = XEXASM_SOURCE_DIR;
+const std::string kProgram = XEXASM_BIN;
+const fs::path kExamples = kSourceDir / "examples";
+const fs::path kExpect = kSourceDir / "tests" / "docs" / "expect";
+
+std::vector<std::string> files_with(const fs::path& folder, const std::string& extension) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().extension() == extension) names.push_back(e.path().stem().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The expected segments: "$XXXX" starts a segment, hexadecimal bytes follow; '#' comments.
+std::map<unsigned, std::vector<std::uint8_t>> expected_segments(const std::string& name) {
+  std::map<unsigned, std::vector<std::uint8_t>> segments;
+  std::vector<std::uint8_t>* current = nullptr;
+  for (const auto& raw : split_lines(read_file(kExpect / (name + ".segments")))) {
+    std::string line = raw.substr(0, raw.find('#'));
+    std::istringstream in(line);
+    std::string tok;
+    while (in >> tok) {
+      if (tok[0] == '$') {
+        current = &segments[static_cast<unsigned>(std::stoul(tok.substr(1), nullptr, 16))];
+      } else {
+        if (!current) throw std::runtime_error("bytes before the first address in " + name + ".segments");
+        auto b = parse_hex_list(tok);
+        current->insert(current->end(), b.begin(), b.end());
+      }
+    }
+  }
+  return segments;
+}
+
+struct Assembled {
+  RunResult run;
+  std::vector<std::uint8_t> xex;
+};
+
+// Assembles examples/<name>.asm the way the README says: in a folder that holds the example
+// files, so that INCLUDE finds them.
+Assembled assemble(const std::string& name) {
+  TempDir dir;
+  for (const auto& e : fs::directory_iterator(kExamples))
+    if (e.path().extension() == ".asm" || e.path().extension() == ".inc") fs::copy_file(e.path(), dir.path() / e.path().filename());
+  Assembled a;
+  a.run = run_program(kProgram, {name + ".asm"}, dir.path());
+  if (fs::exists(dir.path() / (name + ".xex"))) a.xex = read_bytes(dir.path() / (name + ".xex"));
+  return a;
+}
+
+bool inside(const Segment& s, unsigned lo, unsigned hi) { return s.start >= lo && s.end <= hi; }
+
+class ExampleProgram : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ExampleProgram, AssemblesWithoutMessages) {
+  Assembled a = assemble(GetParam());
+  EXPECT_EQ(a.run.status, 0) << a.run.err;
+  EXPECT_TRUE(error_lines(a.run.err).empty()) << a.run.err;
+}
+
+TEST_P(ExampleProgram, LoadFileRunsOnTheMachine) {
+  Assembled a = assemble(GetParam());
+  std::string why;
+  auto segments = parse_xex(a.xex, why);
+  ASSERT_TRUE(segments) << why;
+  ASSERT_FALSE(segments->empty());
+
+  // Where a program may load without harming the system: its own zero page ($80-$FF), the
+  // run address, and free memory above DOS and below the screen ($2000-$7FFF).
+  const Segment* run = nullptr;
+  for (const auto& s : *segments) {
+    SCOPED_TRACE("segment $" + std::to_string(s.start));
+    if (s.start == 0x02E0) run = &s;
+    EXPECT_TRUE(inside(s, 0x80, 0xFF) || inside(s, 0x02E0, 0x02E1) || inside(s, 0x2000, 0x7FFF))
+        << std::hex << "segment $" << s.start << "-$" << s.end << " loads over memory that the system uses";
+  }
+  for (std::size_t i = 0; i < segments->size(); ++i)
+    for (std::size_t j = i + 1; j < segments->size(); ++j) {
+      const Segment& x = (*segments)[i];
+      const Segment& y = (*segments)[j];
+      EXPECT_TRUE(x.end < y.start || y.end < x.start) << std::hex << "segments $" << x.start << " and $" << y.start << " overlap";
+    }
+
+  // RUNAD holds the address of the label start, inside the loaded code.
+  ASSERT_NE(run, nullptr) << "no segment sets the run address at $02E0";
+  ASSERT_EQ(run->data.size(), 2u);
+  unsigned address = run->data[0] | (run->data[1] << 8);
+  auto start = listed_value(a.run.out, "start");
+  ASSERT_TRUE(start) << "no label start in the symbol listing";
+  EXPECT_EQ(address, *start);
+  bool loaded = std::any_of(segments->begin(), segments->end(), [&](const Segment& s) {
+    return s.start >= 0x2000 && address >= s.start && address <= s.end;
+  });
+  EXPECT_TRUE(loaded) << "the run address $" << std::hex << address << " is not in a loaded code segment";
+}
+
+TEST_P(ExampleProgram, SegmentsMatchAnotherAssembler) {
+  Assembled a = assemble(GetParam());
+  std::string why;
+  auto segments = parse_xex(a.xex, why);
+  ASSERT_TRUE(segments) << why;
+  std::map<unsigned, std::vector<std::uint8_t>> got;
+  for (const auto& s : *segments) {
+    EXPECT_EQ(got.count(s.start), 0u) << "two segments start at $" << std::hex << s.start;
+    got[s.start] = s.data;
+  }
+  auto expected = expected_segments(GetParam());
+  std::set<unsigned> starts;
+  for (const auto& [k, v] : got) starts.insert(k);
+  for (const auto& [k, v] : expected) starts.insert(k);
+  for (unsigned k : starts) {
+    SCOPED_TRACE("segment at $" + [k] { std::ostringstream s; s << std::hex << k; return s.str(); }());
+    ASSERT_TRUE(got.count(k)) << "missing";
+    ASSERT_TRUE(expected.count(k)) << "not expected";
+    EXPECT_EQ(hex_string(got[k]), hex_string(expected[k]));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleProgram, ::testing::ValuesIn(files_with(kExamples, ".asm")),
+                         [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
+
+TEST(Examples, AtLeastFourProgramsEachWithExpectedSegments) {
+  auto programs = files_with(kExamples, ".asm");
+  EXPECT_GE(programs.size(), 4u);
+  EXPECT_EQ(programs, files_with(kExpect, ".segments"));
+}
+
+TEST(Examples, EveryIncludeFileIsIncluded) {
+  // An included part is entered by some program: its name is printed on standard output.
+  std::string all_out;
+  for (const auto& p : files_with(kExamples, ".asm")) all_out += assemble(p).run.out;
+  auto parts = files_with(kExamples, ".inc");
+  EXPECT_FALSE(parts.empty()) << "one example should be split into files with INCLUDE";
+  for (const auto& part : parts)
+    EXPECT_NE(all_out.find("\n" + part + ".inc\n"), std::string::npos) << part << ".inc is included by no example";
+}
+
+}  // namespace
