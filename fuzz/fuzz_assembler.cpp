@@ -3,14 +3,17 @@
 //
 // The input is the source text. When its first byte is one of the mode bytes below, that
 // byte is taken off and chooses how the run is made:
-//   $01  standard input, with -D (the scanner's debug trace)
+//   $01  standard input held in memory, with -D (the scanner's debug trace)
 //   $02  the source read from a file (named fz.asm)
 //   $03  the source read from a file, with -D
-// Any other first byte belongs to the source, which is then read as standard input.
+//   $04  standard input read from a pipe
+//   $05  standard input read from a pipe, with -D
+// Any other first byte belongs to the source, which is then standard input held in memory.
 //
 // The runs take place in a private scratch folder holding a few include files, so an
 // INCLUDE reaches only those; an input that could name a file elsewhere (an INCLUDE
 // together with a '/') is skipped.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +32,7 @@ namespace {
 
 constexpr int64_t SECTION_LIMIT = 65536;
 const char* const SOURCE_NAME = "fz.asm";
+constexpr size_t PIPE_MAX = 60000;
 
 void write_file(const char* name, std::string_view text) {
   FILE* f = std::fopen(name, "wb");
@@ -82,11 +86,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);
   bool debug = false;
   bool from_file = false;
-  if (!input.empty() && input[0] >= 1 && input[0] <= 3) {
+  bool from_pipe = false;
+  if (!input.empty() && input[0] >= 1 && input[0] <= 5) {
     debug = input[0] & 1;
     from_file = input[0] & 2;
+    from_pipe = input[0] & 4;
     input.remove_prefix(1);
   }
+  // What a pipe holds without a reader (an input longer than -max_len=4096 is not made).
+  if (input.size() > PIPE_MAX) from_pipe = false;
   if (may_reach_outside(input)) return -1;  // not added to the corpus
 
   std::string source(input);
@@ -98,15 +106,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   io.section_limit = SECTION_LIMIT;
   std::vector<std::string> args;
   if (debug) args.emplace_back("-D");
+  int pipe_fds[2] = {-1, -1};
   if (from_file) {
     write_file(SOURCE_NAME, source);
     args.emplace_back(SOURCE_NAME);
+  } else if (from_pipe) {
+    if (::pipe2(pipe_fds, O_CLOEXEC) != 0 ||
+        ::write(pipe_fds[1], source.data(), source.size()) != static_cast<ssize_t>(source.size())) {
+      std::perror("pipe");
+      std::abort();
+    }
+    ::close(pipe_fds[1]);
+    io.stdin_fd = pipe_fds[0];
   } else {
     io.stdin_text = &source;
   }
 
   int status = xexasm_run(args, io);
   if (from_file) ::unlink(SOURCE_NAME);
+  if (from_pipe) ::close(pipe_fds[0]);
 
   // What every run must give, whatever its input.
   if (status != 0 && status != 1) {
