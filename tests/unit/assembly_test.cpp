@@ -16,47 +16,9 @@
 #include "output/reports.h"
 #include "output/xex.h"
 #include "driver/run.h"
+#include "tests/unit/run_fixture.h"
 
 namespace {
-
-// A run set up as the driver sets it up before pass 1, with standard output and standard
-// error captured. (The shared run_fixture.h cannot be used as it stands: inside a gtest
-// fixture the unqualified name Run finds testing::Test::Run, so its SetUp does not compile.)
-class RunFixture : public ::testing::Test {
- protected:
-  std::string out, err;
-
-  void SetUp() override {
-    g = new ::Run();
-    out_init(g->out, -1, &out, false);
-    out_init(g->err, -1, &err, true);
-    out_init(g->xex, -1, nullptr, false);
-    reader_init(UNGET_CAPACITY);
-    g->symbols = table_create(SYMBOL_BUCKETS);
-    g->sections = table_create(SECTION_BUCKETS);
-    g->pass = 1;
-  }
-  void TearDown() override {
-    delete g;
-    g = nullptr;
-  }
-  const std::string& stdout_text() {
-    out_flush(g->out);
-    return out;
-  }
-  // Forgets what both streams received so far.
-  void clear_output() {
-    out_flush(g->out);
-    out_flush(g->err);
-    out.clear();
-    err.clear();
-  }
-  // Moves to pass 2 as the driver does: pass number 2, buffers allocated.
-  void begin_pass2() {
-    g->pass = 2;
-    sections_alloc_buffers();
-  }
-};
 
 using Bytes = std::vector<uint8_t>;
 

@@ -30,6 +30,13 @@ class RunFixture : public ::testing::Test {
     out_flush(g->out);
     return out;
   }
+  // Forgets what both streams received so far.
+  void clear_output() {
+    out_flush(g->out);
+    out_flush(g->err);
+    out.clear();
+    err.clear();
+  }
   // Moves to pass 2 as the driver does: buffers allocated, pass number 2.
   void begin_pass2() {
     g->pass = 2;
