@@ -58,7 +58,7 @@ struct KeywordIndex {
 const KeywordIndex keyword_index;
 }  // namespace
 
-static int keyword_find(const char* text, size_t len) {
+static inline int keyword_find(const char* text, size_t len) {
   unsigned char c = static_cast<unsigned char>(text[0]);
   if (c < 'A' || c > 'Z') return -1;
   switch (len) {
