@@ -19,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -118,12 +117,13 @@ std::vector<std::uint8_t> byte_run(const std::string& s, std::size_t at) {
   return bytes;
 }
 
+bool is_hex(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return isxdigit(static_cast<unsigned char>(c)); });
+}
+
 Annotations read_annotations(const Block& b) {
   Annotations a;
-  static const std::regex bytes_re(R"(; bytes \$([0-9a-fA-F]{4}): )");
-  static const std::regex symbol_re(R"(; symbol: (\S+) \$([0-9a-fA-F]{4})\s*$)");
   for (const auto& line : b.lines) {
-    std::smatch m;
     std::size_t at;
     if ((at = line.find("; => ")) != std::string::npos) {
       auto bytes = byte_run(line, at + 5);
@@ -131,16 +131,23 @@ Annotations read_annotations(const Block& b) {
       a.line_bytes.insert(a.line_bytes.end(), bytes.begin(), bytes.end());
       a.has_line_bytes = true;
     }
-    if (std::regex_search(line, m, bytes_re)) {
-      unsigned start = static_cast<unsigned>(std::stoul(m[1].str(), nullptr, 16));
-      a.segments[start] = byte_run(line, static_cast<std::size_t>(m.position(0) + m.length(0)));
+    if ((at = line.find("; bytes $")) != std::string::npos) {
+      std::string address = line.substr(at + 9, 4);
+      EXPECT_TRUE(is_hex(address) && line.compare(at + 13, 2, ": ") == 0) << "malformed: " << line;
+      a.segments[static_cast<unsigned>(std::stoul(address, nullptr, 16))] = byte_run(line, at + 15);
     }
     if ((at = line.find("; error: ")) != std::string::npos) {
       std::string e = line.substr(at + 9);
       e.erase(e.find_last_not_of(' ') + 1);
       a.errors.insert(e);
     }
-    if (std::regex_search(line, m, symbol_re)) a.symbols.push_back(m[1].str() + "\t$" + m[2].str());
+    if ((at = line.find("; symbol: ")) != std::string::npos) {
+      std::istringstream in(line.substr(at + 10));
+      std::string name, value;
+      in >> name >> value;
+      EXPECT_TRUE(value.size() == 5 && value[0] == '$' && is_hex(value.substr(1))) << "malformed: " << line;
+      a.symbols.push_back(name + "\t" + value);
+    }
   }
   return a;
 }
@@ -294,15 +301,12 @@ std::vector<std::uint8_t> assemble_code(const std::string& body, int& status, st
 TEST(LanguageMd, OpcodeTableIsWhatTheProgramAssembles) {
   auto rows = opcode_table();
   ASSERT_EQ(rows.size(), 56u) << "the table should list the 56 mnemonics";
-  static const std::regex pair_re(R"(([0-9A-F]{2}) / ([0-9A-F]{2}))");
-  static const std::regex single_re(R"(([0-9A-F]{2})(?: \((abs|zp|rel)\))?)");
   for (const auto& row : rows) {
     SCOPED_TRACE(row.mnemonic);
     std::string body;
     std::vector<std::uint8_t> expected;
     for (std::size_t c = 0; c < 9; ++c) {
       const std::string& cell = row.cells[c];
-      std::smatch m;
       if (cell.empty()) {
         // A form that does not exist: a syntax error (the NOP shows where the form ends).
         int status;
@@ -313,21 +317,25 @@ TEST(LanguageMd, OpcodeTableIsWhatTheProgramAssembles) {
         continue;
       }
       auto op = [](const std::string& s) { return static_cast<std::uint8_t>(std::stoul(s, nullptr, 16)); };
-      if (std::regex_match(cell, m, pair_re)) {
+      // "XX / YY", "XX", or "XX (abs)", "XX (zp)", "XX (rel)"
+      const bool pair = cell.size() == 7 && cell.compare(2, 3, " / ") == 0 && is_hex(cell.substr(0, 2)) &&
+                        is_hex(cell.substr(5, 2));
+      const bool single = (cell.size() == 2 || (cell.size() > 5 && cell[2] == ' ')) && is_hex(cell.substr(0, 2));
+      if (pair) {
         // zero-page opcode with a small operand, absolute opcode with a large one
         std::string base = kOperand[c];
         std::string big = with_large_operand(base);
         body += row.mnemonic + base + "\n" + row.mnemonic + big + "\n";
-        expected.insert(expected.end(), {op(m[1]), 0x12, op(m[2]), 0x34, 0x12});
-      } else if (std::regex_match(cell, m, single_re)) {
-        std::string kind = m[2].str();
-        std::uint8_t code = op(m[1]);
-        if (kind == "rel") {
+        expected.insert(expected.end(), {op(cell.substr(0, 2)), 0x12, op(cell.substr(5, 2)), 0x34, 0x12});
+      } else if (single) {
+        std::string kind = cell.size() == 2 ? "" : cell.substr(3);
+        std::uint8_t code = op(cell.substr(0, 2));
+        if (kind == "(rel)") {
           // at $2000 + offset, a branch to $2040: distance $2040 - (address + 2)
           std::size_t here = expected.size();
           body += row.mnemonic + " $2040\n";
           expected.insert(expected.end(), {code, static_cast<std::uint8_t>(0x40 - here - 2)});
-        } else if (kind == "abs") {
+        } else if (kind == "(abs)") {
           if (c == 8) {
             body += row.mnemonic + " ($1234)\n";
             expected.insert(expected.end(), {code, 0x34, 0x12});
@@ -336,15 +344,17 @@ TEST(LanguageMd, OpcodeTableIsWhatTheProgramAssembles) {
             body += row.mnemonic + base + "\n";  // an operand below 256 still takes three bytes
             expected.insert(expected.end(), {code, 0x12, 0x00});
           }
-        } else if (kind == "zp") {
+        } else if (kind == "(zp)") {
           std::string big = with_large_operand(kOperand[c]);
           body += row.mnemonic + big + "\n";  // the high byte is dropped
           expected.insert(expected.end(), {code, 0x34});
-        } else {
+        } else if (kind.empty()) {
           body += row.mnemonic + kOperand[c] + "\n";
           expected.push_back(code);
           if (c == 2 || c == 6 || c == 7) expected.push_back(0x12);
           if (c == 8) expected.insert(expected.end(), {0x34, 0x12});
+        } else {
+          ADD_FAILURE() << "unknown mark in the cell '" << cell << "'";
         }
       } else {
         ADD_FAILURE() << "cannot read the cell '" << cell << "'";
@@ -360,18 +370,43 @@ TEST(LanguageMd, OpcodeTableIsWhatTheProgramAssembles) {
 
 // --- Messages -----------------------------------------------------------------------
 
+// The string literals of a C++ source, as written (escapes kept), outside comments and
+// character literals.
+std::vector<std::string> string_literals(const std::string& src) {
+  std::vector<std::string> literals;
+  std::size_t i = 0;
+  while (i < src.size()) {
+    char c = src[i];
+    if (c == '/' && i + 1 < src.size() && src[i + 1] == '/') {
+      i = src.find('\n', i);
+      if (i == std::string::npos) break;
+    } else if (c == '/' && i + 1 < src.size() && src[i + 1] == '*') {
+      i = src.find("*/", i + 2);
+      if (i == std::string::npos) break;
+      i += 2;
+    } else if (c == '"' || c == '\'') {
+      std::size_t j = i + 1;
+      while (j < src.size() && src[j] != c) j += src[j] == '\\' ? 2 : 1;
+      if (c == '"') literals.push_back(src.substr(i + 1, j - i - 1));
+      i = j + 1;
+    } else {
+      ++i;
+    }
+  }
+  return literals;
+}
+
 TEST(LanguageMd, EveryMessageIsDescribed) {
   // Every line format in the program's sources ("...\n") appears in the document, except
   // those that begin with a conversion (composed lines, described in words).
   const std::string doc = read_file(kDocument);
-  static const std::regex literal_re(R"xx("((?:[^"\\]|\\.)*)\\n")xx");
   std::set<std::string> missing;
   int seen = 0;
   for (const char* folder : {"driver", "source", "parser", "assembly", "output"}) {
     for (const auto& entry : fs::directory_iterator(kSourceDir / folder)) {
-      const std::string src = read_file(entry.path());
-      for (auto m = std::sregex_iterator(src.begin(), src.end(), literal_re); m != std::sregex_iterator(); ++m) {
-        std::string fmt = (*m)[1].str();
+      for (std::string fmt : string_literals(read_file(entry.path()))) {
+        if (fmt.size() < 2 || fmt.compare(fmt.size() - 2, 2, "\\n") != 0) continue;
+        fmt.erase(fmt.size() - 2);
         if (fmt.rfind("\\n", 0) == 0) fmt.erase(0, 2);
         if (fmt.empty() || fmt[0] == '%') continue;
         ++seen;
