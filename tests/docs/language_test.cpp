@@ -157,7 +157,7 @@ class Example : public ::testing::TestWithParam<int> {};
 TEST_P(Example, AssemblesAsAnnotated) {
   const auto& all = blocks();
   auto it = std::find_if(all.begin(), all.end(), [](const Block& b) { return b.line == GetParam(); });
-  ASSERT_NE(it, all.end());
+  ASSERT_NE(it, all.end()) << "no example starts at this line any more: rebuild, so that the tests are listed anew";
   const Block& ex = *it;
   SCOPED_TRACE("example at docs/language.md line " + std::to_string(ex.line));
 
