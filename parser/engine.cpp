@@ -153,6 +153,46 @@ struct DenseTables {
   }
 };
 const DenseTables dense;
+
+// Default reductions of pass-through unit productions follow one another while a token
+// ends an expression (mulexp, then arith, then xorexp): each keeps the depth and replaces
+// the state by a goto from the same state under it. For a state under U, a unit left side
+// L and a terminal t, `final` holds the state that the whole run of them ends in, where t
+// meets something other than such a reduction; NO_STATE where a step is not a plain goto.
+// Each is worked out the first time it is needed.
+constexpr uint8_t NO_STATE = 0xFF;
+constexpr uint8_t NOT_YET = 0xFE;
+struct UnitChains {
+  int slot_of[SYMBOL_COUNT];       // unit left side -> its slot, or -1
+  std::vector<uint8_t> final;      // [(slot * states + U) * SYMBOL_COUNT + t]
+  UnitChains() {
+    int slots = 0;
+    for (int& x : slot_of) x = -1;
+    for (uint32_t w : dense.op)
+      if (op_kind(w) == OP_UNIT && slot_of[op_param(w)] < 0) slot_of[op_param(w)] = slots++;
+    final.assign(static_cast<size_t>(slots) * static_cast<size_t>(parse_state_count) * SYMBOL_COUNT, NOT_YET);
+  }
+  static uint8_t work_out(size_t under, int left, int terminal) {
+    int l = left;
+    for (int steps = 0; steps < SYMBOL_COUNT; steps++) {
+      uint32_t g = dense.op[under * SYMBOL_COUNT + static_cast<size_t>(l)];
+      if (op_kind(g) != OP_GOTO_STATE) return NO_STATE;
+      int x = op_param(g);
+      uint32_t next = dense.op[static_cast<size_t>(x) * SYMBOL_COUNT + static_cast<size_t>(terminal)];
+      if (op_kind(next) != OP_UNIT) return static_cast<uint8_t>(x);
+      l = op_param(next);
+    }
+    return NO_STATE;
+  }
+  uint8_t lookup(size_t under, int left, int terminal) {
+    size_t at = (static_cast<size_t>(slot_of[left]) * static_cast<size_t>(parse_state_count) + under) * SYMBOL_COUNT +
+                static_cast<size_t>(terminal);
+    uint8_t x = final[at];
+    if (x == NOT_YET) x = final[at] = work_out(under, left, terminal);
+    return x;
+  }
+};
+UnitChains unit_chains;
 }  // namespace
 
 static void stack_overflow() {
@@ -276,9 +316,9 @@ void parser_feed() {
         p.provisional_terminal = -1;
         int left = op_param(w);
         if (running) {
-          uint32_t g2 = table[p.state_stack[depth - 1] * SYMBOL_COUNT + left];
-          if (op_kind(g2) == OP_GOTO_STATE) {
-            state = op_param(g2);
+          uint8_t final_state = unit_chains.lookup(p.state_stack[depth - 1], left, terminal);
+          if (final_state != NO_STATE) {
+            state = final_state;
             continue;
           }
         }
