@@ -23,7 +23,13 @@ Section* section_open(const char* name, uint16_t start) {
 void section_statement(int pass, const char* name, const ExprValue* start) {
   if (pass == 1) {
     uint16_t address = start ? static_cast<uint16_t>(start->value & 0xFFFF) : 0;
+    bool existed = table_find(g->sections, name) != nullptr;
     g->current_section = section_open(name, address);
+    // A start taken from a label further down would silently load the section at 0.
+    if (!existed && start && !start->defined) {
+      report_error("Section %s Start Not Defined\n", name);
+      g->current_section->trouble_reported = true;
+    }
     return;
   }
   Section* s = static_cast<Section*>(table_find(g->sections, name));
@@ -31,7 +37,10 @@ void section_statement(int pass, const char* name, const ExprValue* start) {
   g->current_section = s;
   if (start) {
     // Restarting a section that already holds bytes overwrites them.
-    if (s->location_counter != 0) report_error("Section %s Restarted\n", s->name);
+    if (s->location_counter != 0) {
+      report_error("Section %s Restarted\n", s->name);
+      s->trouble_reported = true;
+    }
     s->location_counter = 0;
   }
 }
@@ -41,6 +50,7 @@ void section_alloc_buffer(Section* s) {
              static_cast<unsigned>(s->location_counter));
   if (s->location_counter < 0) {
     report_error("Section %s Negative Size\n", s->name);
+    s->trouble_reported = true;
     s->size = 0;
     s->buffer = nullptr;
     return;
@@ -63,9 +73,19 @@ void section_store(Section* s, uint8_t byte) {
     s->buffer[at] = byte;
   } else if (!s->overflow_reported) {
     s->overflow_reported = true;
+    s->trouble_reported = true;
     report_error("Section %s Overflow\n", s->name);
   }
   s->location_counter = static_cast<int32_t>(static_cast<uint32_t>(at) + 1u);
+}
+
+void sections_check_sizes() {
+  table_visit(g->sections, [](void* p) {
+    Section* s = static_cast<Section*>(p);
+    if (s->location_counter != s->size && !s->trouble_reported)
+      report_error("Section Size Phase Error:%s Pass1=%04x  Pass2=%04x\n", s->name, static_cast<unsigned>(s->size),
+                   static_cast<unsigned>(s->location_counter));
+  });
 }
 
 Section* section_for_statement(Section* s) {

@@ -11,6 +11,7 @@ struct Section {
   uint8_t* buffer;           // null until the buffers are allocated
   int32_t size;              // buffer length: the location counter pass 1 reached
   bool overflow_reported;    // a store outside the buffer was reported
+  bool trouble_reported;     // an error about its bytes or labels was reported
 };
 
 void section_statement(int pass, const char* name, const ExprValue* start);
@@ -20,5 +21,8 @@ void sections_alloc_buffers();
 // Pass 2: one byte at the location counter, which then advances. A store outside the
 // buffer is dropped and reported once per section.
 void section_store(Section* s, uint8_t byte);
+// After pass 2: a section that pass 2 left at another size than pass 1 measured, with no
+// other error reported for it, has bytes out of place; that is reported.
+void sections_check_sizes();
 // The current section for code, data or a label; stops the run when none is selected.
 Section* section_for_statement(Section* s);

@@ -53,6 +53,7 @@ ExprValue label_define(int pass, Symbol* sym, Section* s) {
     sym->value = static_cast<uint16_t>(address & 0xFFFF);
     sym->defined = 1;
   } else if (address != static_cast<int32_t>(sym->value)) {
+    s->trouble_reported = true;
     report_error("Address Phase Error:%s Pass1=%04x  Pass2=%04x\n", sym->name, static_cast<unsigned>(sym->value),
                  static_cast<unsigned>(address));
   }

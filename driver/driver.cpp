@@ -151,6 +151,7 @@ static void assemble(const std::vector<std::string>& args) {
   sections_alloc_buffers();
   out_printf(g->out, "***** PASS 2 *****\n");
   run_pass();
+  sections_check_sizes();
 
   dump_sections(g->out);
   list_symbols(g->out, g->symbols);

@@ -81,7 +81,7 @@ TEST_F(AssemblyTest, SectionStartKeepsLow16Bits) {
   EXPECT_EQ(cur()->start, 0x2345);
   select("b", -1);
   EXPECT_EQ(cur()->start, 0xFFFF);
-  ExprValue fwd = undefined_value(0x1234);  // the defined flag is not consulted
+  ExprValue fwd = undefined_value(0x1234);  // the value is taken as it is; the flag is reported
   section_statement(1, "c", &fwd);
   EXPECT_EQ(cur()->start, 0x1234);
   reselect("d");
@@ -90,6 +90,7 @@ TEST_F(AssemblyTest, SectionStartKeepsLow16Bits) {
             "Section:a  Start:2345 \n"
             "Section:b  Start:ffff \n"
             "Section:c  Start:1234 \n"
+            "Section c Start Not Defined\n"
             "Section:d  Start:0000 \n");
 }
 

@@ -564,7 +564,7 @@ TEST(HostileSize, SixtyThousandSymbols) {
   std::string listing = kSymbols;
   for (const auto& chain : buckets)
     for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-      listing += "s" + std::to_string(*it) + "\t$" + hex4(0x100 + static_cast<uint32_t>(*it)) + "\n";
+      listing.append("s").append(std::to_string(*it)).append("\t$").append(hex4(0x100 + static_cast<uint32_t>(*it))).append("\n");
   std::string code(n, '\xEA');
 
   Outcome r = assemble(source);
@@ -670,7 +670,7 @@ TEST(HostileOutput, StandardOutputOnAFullDevice) {
   int fd = open("/dev/full", O_WRONLY);
   ASSERT_GE(fd, 0);
   std::string src = ".SECTION \"code\",$2000\n";
-  for (int i = 0; i < 3000; i++) src += "l" + std::to_string(i) + ": NOP\n";
+  for (int i = 0; i < 3000; i++) src.append("l").append(std::to_string(i)).append(": NOP\n");
   std::string err, xex;
   RunIO io;
   io.stdout_fd = fd;
