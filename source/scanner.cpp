@@ -236,6 +236,13 @@ static inline int fast_token(Reader& r, Scanner& sc) {
       col = 1;
     } else if (b == '\t') {
       col += 8 - (col - 1) % 8;
+    } else if (b == ';') {
+      // A comment whose line feed is in the block, with no $1A before it, ends there.
+      const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
+      if (!lf || std::memchr(p, 0x1A, static_cast<size_t>(static_cast<const unsigned char*>(lf) - p))) break;
+      p = static_cast<const unsigned char*>(lf);
+      line++;
+      col = 1;
     } else {
       break;
     }
@@ -245,6 +252,19 @@ static inline int fast_token(Reader& r, Scanner& sc) {
   in.pos = SrcPos{line, col};
   if (p == end) return -1;
   unsigned char b = *p;
+  if (b == '\'') {
+    // A character constant whose character is plain (no line end, tab, carriage return
+    // or $1A, which move the position or end the input).
+    if (end - p < 2) return -1;
+    unsigned char c = p[1];
+    if (c == '\n' || c == '\t' || c == '\r' || c == 0x1A) return -1;
+    sc.text[0] = static_cast<char>(c);
+    sc.text[1] = '\0';
+    sc.token_pos = SrcPos{line, col};
+    in.p = p + 2;
+    in.pos.col = col + 2;
+    return TOK_CHAR_CONSTANT;
+  }
   uint8_t cls = char_classes.of[b];
   int code;
   const unsigned char* q = p + 1;
