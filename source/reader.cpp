@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "driver/run.h"
 
@@ -37,10 +38,12 @@ int include_depth() { return static_cast<int>(g->reader.include_stack.size()); }
 // carriage return waiting for its line feed). Returns false at the end of the file.
 static bool refill(InputStream& in) {
   if (in.fd < 0) return false;
+  // The kept bytes are moved by offset: growing the block may move it.
   size_t keep = static_cast<size_t>(in.end - in.p);
+  size_t from = static_cast<size_t>(in.p - in.block.data());
   if (in.block.size() < BLOCK + keep) in.block.resize(BLOCK + keep);
   unsigned char* base = in.block.data();
-  for (size_t i = 0; i < keep; i++) base[i] = in.p[i];
+  std::memmove(base, base + from, keep);
   ssize_t n;
   do {
     n = ::read(in.fd, base + keep, BLOCK);
