@@ -26,21 +26,7 @@ Run::~Run() {
 
 void fatal_stop(int status) { throw FatalStop{status}; }
 
-static void vmessage(const char* fmt, va_list ap) {
-  char small[512];
-  va_list copy;
-  va_copy(copy, ap);
-  int n = std::vsnprintf(small, sizeof small, fmt, copy);
-  va_end(copy);
-  if (n < 0) return;
-  if (static_cast<size_t>(n) < sizeof small) {
-    out_write(g->err, small, static_cast<size_t>(n));
-    return;
-  }
-  std::string big(static_cast<size_t>(n) + 1, '\0');
-  std::vsnprintf(big.data(), big.size(), fmt, ap);
-  out_write(g->err, big.data(), static_cast<size_t>(n));
-}
+static void vmessage(const char* fmt, va_list ap) { out_vprintf(g->err, fmt, ap); }
 
 void fatal(const char* fmt, ...) {
   va_list ap;

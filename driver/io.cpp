@@ -74,12 +74,12 @@ void out_putc(OutStream& s, char c) {
   if (s.line_flush && c == '\n' && !out_flush(s)) stream_failed(s);
 }
 
-void out_printf(OutStream& s, const char* fmt, ...) {
+void out_vprintf(OutStream& s, const char* fmt, va_list ap) {
   char small[512];
-  va_list ap;
-  va_start(ap, fmt);
-  int n = std::vsnprintf(small, sizeof small, fmt, ap);
-  va_end(ap);
+  va_list copy;
+  va_copy(copy, ap);
+  int n = std::vsnprintf(small, sizeof small, fmt, copy);
+  va_end(copy);
   if (n < 0) return;
   if (static_cast<size_t>(n) < sizeof small) {
     out_write(s, small, static_cast<size_t>(n));
@@ -87,8 +87,13 @@ void out_printf(OutStream& s, const char* fmt, ...) {
   }
   // Long names make long lines; format them whole.
   std::string big(static_cast<size_t>(n) + 1, '\0');
-  va_start(ap, fmt);
   std::vsnprintf(big.data(), big.size(), fmt, ap);
-  va_end(ap);
   out_write(s, big.data(), static_cast<size_t>(n));
+}
+
+void out_printf(OutStream& s, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  out_vprintf(s, fmt, ap);
+  va_end(ap);
 }

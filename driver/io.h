@@ -2,6 +2,7 @@
 // binary load file. A stream writes to a file descriptor, or appends to a string when the
 // whole assembler runs in process (tests, fuzzing).
 #pragma once
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,6 +23,7 @@ bool out_flush(OutStream& s);
 void out_write(OutStream& s, const char* data, size_t n);
 void out_putc(OutStream& s, char c);
 void out_printf(OutStream& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void out_vprintf(OutStream& s, const char* fmt, va_list ap);
 // Room for n more bytes in the buffer, flushing first when needed (n <= CAPACITY).
 char* out_reserve(OutStream& s, size_t n);
 inline void out_commit(OutStream& s, size_t n) { s.len += n; }

@@ -183,13 +183,20 @@ static void skip_comment() {
   }
 }
 
-// Skips blanks, tabs and line feeds straight from the block.
-static inline void skip_blanks(Reader& r) {
-  if (r.unget_count != 0) return;
-  InputStream& in = *r.current;
-  const unsigned char* p = in.p;
-  int32_t line = in.pos.line, col = in.pos.col;
-  for (; p < in.end; p++) {
+// Moves past blanks, tabs and line feeds, counting the position. Indentation comes in runs
+// of blanks: they are taken eight at a time.
+static inline const unsigned char* pass_blanks(const unsigned char* p, const unsigned char* end, int32_t& line,
+                                               int32_t& col) {
+  static constexpr uint64_t BLANKS = 0x2020202020202020ull;
+  for (;;) {
+    while (end - p >= 8) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      if (w != BLANKS) break;
+      p += 8;
+      col += 8;
+    }
+    if (p == end) return p;
     unsigned char b = *p;
     if (b == ' ') {
       col++;
@@ -199,11 +206,17 @@ static inline void skip_blanks(Reader& r) {
     } else if (b == '\t') {
       col += 8 - (col - 1) % 8;
     } else {
-      break;
+      return p;
     }
+    p++;
   }
-  in.p = p;
-  in.pos = SrcPos{line, col};
+}
+
+// Skips blanks, tabs and line feeds straight from the block.
+static inline void skip_blanks(Reader& r) {
+  if (r.unget_count != 0) return;
+  InputStream& in = *r.current;
+  in.p = pass_blanks(in.p, in.end, in.pos.line, in.pos.col);
 }
 
 // The common tokens, read straight from the block: names, decimal and hexadecimal
@@ -217,36 +230,15 @@ static inline int fast_token(Reader& r, Scanner& sc) {
   const unsigned char* p = in.p;
   const unsigned char* end = in.end;
   int32_t line = in.pos.line, col = in.pos.col;
-  // Indentation comes in runs of blanks: take eight at a time.
-  static constexpr uint64_t BLANKS = 0x2020202020202020ull;
   for (;;) {
-    while (end - p >= 8) {
-      uint64_t w;
-      std::memcpy(&w, p, 8);
-      if (w != BLANKS) break;
-      p += 8;
-      col += 8;
-    }
-    if (p == end) break;
-    unsigned char b = *p;
-    if (b == ' ') {
-      col++;
-    } else if (b == '\n') {
-      line++;
-      col = 1;
-    } else if (b == '\t') {
-      col += 8 - (col - 1) % 8;
-    } else if (b == ';') {
-      // A comment whose line feed is in the block, with no $1A before it, ends there.
-      const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
-      if (!lf || std::memchr(p, 0x1A, static_cast<size_t>(static_cast<const unsigned char*>(lf) - p))) break;
-      p = static_cast<const unsigned char*>(lf);
-      line++;
-      col = 1;
-    } else {
-      break;
-    }
-    p++;
+    p = pass_blanks(p, end, line, col);
+    if (p == end || *p != ';') break;
+    // A comment whose line feed is in the block, with no $1A before it, ends there.
+    const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
+    if (!lf || std::memchr(p, 0x1A, static_cast<size_t>(static_cast<const unsigned char*>(lf) - p))) break;
+    p = static_cast<const unsigned char*>(lf) + 1;
+    line++;
+    col = 1;
   }
   in.p = p;
   in.pos = SrcPos{line, col};
