@@ -34,8 +34,6 @@ struct Parser {
   int depth = 0;
   uint8_t state_stack[PARSER_STACK_LIMIT] = {};
   ParseValue value_stack[PARSER_STACK_LIMIT] = {};
-  int parameter = 0;
-  int produced = 0;
   int status = PARSE_RUNNING;
   int provisional_terminal = -1;
   int provisional_depth = 0;
