@@ -60,7 +60,8 @@ void stream_failed(OutStream& s) {
 }
 
 // The output file named after a source path: the text before the first '.', then ".xex".
-static void open_output_for(const std::string& arg) {
+// `source` is the path that will be assembled (the last one given).
+static void open_output_for(const std::string& arg, const std::string& source) {
   size_t dot = arg.find('.');
   if (dot == std::string::npos) return;  // no '.': the earlier output stays in force
   std::string name = arg.substr(0, dot) + ".xex";
@@ -71,10 +72,11 @@ static void open_output_for(const std::string& arg) {
     g->xex.fd = -1;
   }
   g->xex_open = false;
-  // Never empty the source itself (xexasm p.xex names its own output).
+  // Never empty the source (xexasm p.xex names its own output; so would xexasm p.xex.asm
+  // p.xex, through the first argument).
   struct stat src, out;
-  bool same = name == arg || (::stat(arg.c_str(), &src) == 0 && ::stat(name.c_str(), &out) == 0 &&
-                              src.st_dev == out.st_dev && src.st_ino == out.st_ino);
+  bool same = name == source || (::stat(source.c_str(), &src) == 0 && ::stat(name.c_str(), &out) == 0 &&
+                                 src.st_dev == out.st_dev && src.st_ino == out.st_ino);
   if (same) {
     report_error("Output %s Would Overwrite the Source\n", name.c_str());
     return;
@@ -112,6 +114,8 @@ static void assemble(const std::vector<std::string>& args) {
 
   bool have_path = false;
   std::string path;
+  for (const std::string& arg : args)
+    if (arg.empty() || arg[0] != '-') path = arg;
   for (const std::string& arg : args) {
     if (!arg.empty() && arg[0] == '-') {
       if (arg.size() > 1 && arg[1] == 'D') {
@@ -120,9 +124,8 @@ static void assemble(const std::vector<std::string>& args) {
       }
       continue;
     }
-    path = arg;
     have_path = true;
-    open_output_for(arg);
+    open_output_for(arg, path);
   }
   const std::string* source = have_path ? &path : nullptr;
 
