@@ -1,0 +1,2 @@
+; header
+  .DB 1

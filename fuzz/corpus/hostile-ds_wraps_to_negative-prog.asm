@@ -1,0 +1,3 @@
+.SECTION "c",$2000
+.DS $7FFFFFFF
+.DS 1

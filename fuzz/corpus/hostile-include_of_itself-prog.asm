@@ -1,0 +1,1 @@
+INCLUDE "prog.asm"

@@ -1,0 +1,4 @@
+.SECTION "c",$2000
+NOP
+INCLUDE "mem.inc"
+NOP

@@ -1,0 +1,2 @@
+NOP
+.SECTION "c",$2000

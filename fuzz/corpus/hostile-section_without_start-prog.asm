@@ -1,0 +1,3 @@
+.SECTION "c"
+NOP
+NOP

@@ -1,0 +1,6 @@
+.SECTION "a"
+NOP
+.SECTION "b",$3000
+INX
+.SECTION "a"
+INY

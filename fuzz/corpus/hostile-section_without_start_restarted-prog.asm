@@ -1,0 +1,4 @@
+.SECTION "c"
+NOP
+.SECTION "c",$3000
+INX

@@ -1,0 +1,5 @@
+ .SECTION "code",$2000
+ LDA counter
+ RTS
+ .SECTION "zp",$80
+counter: .DS 1

@@ -1,0 +1,2 @@
+.SECTION "code",entry
+entry: NOP
