@@ -32,7 +32,9 @@ header=$(od -An -tx1 -N2 "$tmp/work/marquee.xex" | tr -d ' \n')
 [ "$header" = "ffff" ] || fail "marquee.xex does not start with \$FF \$FF (got '$header')"
 grep -qx 'marquee_vars.inc' "$tmp/work/stdout.txt" || fail "marquee.asm did not include marquee_vars.inc"
 # The run address segment: start $02E0, end $02E1, somewhere in the file.
-od -An -tx1 -v "$tmp/work/marquee.xex" | tr -s ' \n' ' ' | grep -q 'e0 02 e1 02' || fail "no RUNAD segment in marquee.xex"
+# (grep reads whole strings, not pipes: under pipefail an early grep -q exit would fail the writer)
+bytes=$(od -An -tx1 -v "$tmp/work/marquee.xex" | tr -s ' \n' ' ')
+grep -q 'e0 02 e1 02' <<<"$bytes" || fail "no RUNAD segment in marquee.xex"
 
 # 2. The Debian package
 command -v dpkg-deb >/dev/null || fail "dpkg-deb is missing"
@@ -44,7 +46,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = "devel" ] || fail "Section: $(field Section)"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
-field Description | grep -q '6502' || fail "the description does not say what xexasm is"
+grep -q '6502' <<<"$(field Description)" || fail "the description does not say what xexasm is"
 depends=$(field Depends)
 for lib in libc6 libstdc++6; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
