@@ -129,9 +129,11 @@ static void assemble(const std::vector<std::string>& args) {
   }
   const std::string* source = have_path ? &path : nullptr;
 
-  open_source(source);
   g->pass = 1;
+  open_source(source);
+  if (!g->debug) trace_start();
   run_pass();
+  trace_finish();
   reader_close_source();
   if (g->io.between_passes) g->io.between_passes();
 
@@ -139,7 +141,12 @@ static void assemble(const std::vector<std::string>& args) {
   g->pass = 2;
   sections_alloc_buffers();
   out_printf(g->out, "***** PASS 2 *****\n");
-  run_pass();
+  bool replay = trace_replayable();
+  if (g->io.replayed) *g->io.replayed = replay;
+  if (replay)
+    trace_replay();
+  else
+    run_pass();
   sections_check_sizes();
 
   dump_sections(g->out);

@@ -14,6 +14,7 @@
 #include "assembly/symbol.h"
 #include "driver/io.h"
 #include "parser/engine.h"
+#include "parser/trace.h"
 #include "source/reader.h"
 #include "source/scanner.h"
 
@@ -34,6 +35,11 @@ struct RunIO {
   std::string* xex_capture = nullptr;
   // Called between the two passes (tests).
   std::function<void()> between_passes;
+  // Pass 2 reads and parses the source again even where pass 1's trace could stand for it
+  // (a check of the trace: both ways must give the same run).
+  bool parse_twice = false;
+  // When set, told whether pass 2 replayed pass 1's parse (tests).
+  bool* replayed = nullptr;
   // Largest section buffer a run will allocate; a larger section stops the run.
   int64_t section_limit = int64_t{1} << 24;
 };
@@ -70,6 +76,9 @@ struct Run {
   std::vector<Symbol*> references;
   size_t reference_next = 0;
   bool references_valid = true;
+
+  Trace trace;                      // pass 1's parse, for pass 2
+  std::vector<InputRecord> inputs;  // the files that pass 1 read, in the order it opened them
 
   ~Run();
 };

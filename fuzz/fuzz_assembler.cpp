@@ -9,6 +9,8 @@
 //   $04  standard input read from a pipe
 //   $05  standard input read from a pipe, with -D
 // Any other first byte belongs to the source, which is then standard input held in memory.
+// Every run without -D is made twice: with pass 2 replaying pass 1's parse and with pass 2
+// parsing the source again; the two must agree in every stream and the status.
 //
 // The runs take place in a private scratch folder holding a few include files, so an
 // INCLUDE reaches only those; an input that could name a file elsewhere (an INCLUDE
@@ -98,33 +100,54 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (may_reach_outside(input)) return -1;  // not added to the corpus
 
   std::string source(input);
-  std::string out, err, xex;
-  RunIO io;
-  io.stdout_capture = &out;
-  io.stderr_capture = &err;
-  io.xex_capture = &xex;
-  io.section_limit = SECTION_LIMIT;
-  std::vector<std::string> args;
-  if (debug) args.emplace_back("-D");
-  int pipe_fds[2] = {-1, -1};
-  if (from_file) {
-    write_file(SOURCE_NAME, source);
-    args.emplace_back(SOURCE_NAME);
-  } else if (from_pipe) {
-    if (::pipe2(pipe_fds, O_CLOEXEC) != 0 ||
-        ::write(pipe_fds[1], source.data(), source.size()) != static_cast<ssize_t>(source.size())) {
-      std::perror("pipe");
+  struct Outcome {
+    int status;
+    std::string out, err, xex;
+  };
+  auto run = [&](bool parse_twice) {
+    Outcome r;
+    RunIO io;
+    io.stdout_capture = &r.out;
+    io.stderr_capture = &r.err;
+    io.xex_capture = &r.xex;
+    io.section_limit = SECTION_LIMIT;
+    io.parse_twice = parse_twice;
+    std::vector<std::string> args;
+    if (debug) args.emplace_back("-D");
+    int pipe_fds[2] = {-1, -1};
+    if (from_file) {
+      write_file(SOURCE_NAME, source);
+      args.emplace_back(SOURCE_NAME);
+    } else if (from_pipe) {
+      if (::pipe2(pipe_fds, O_CLOEXEC) != 0 ||
+          ::write(pipe_fds[1], source.data(), source.size()) != static_cast<ssize_t>(source.size())) {
+        std::perror("pipe");
+        std::abort();
+      }
+      ::close(pipe_fds[1]);
+      io.stdin_fd = pipe_fds[0];
+    } else {
+      io.stdin_text = &source;
+    }
+    r.status = xexasm_run(args, io);
+    if (from_file) ::unlink(SOURCE_NAME);
+    if (from_pipe) ::close(pipe_fds[0]);
+    return r;
+  };
+
+  Outcome r = run(false);
+  // Pass 2 replays pass 1's parse where it can; parsing the source again must give the
+  // very same run.
+  if (!debug) {
+    Outcome again = run(true);
+    if (again.status != r.status || again.out != r.out || again.err != r.err || again.xex != r.xex) {
+      std::fprintf(stderr, "pass 2's replay gives another run than parsing the source again\n");
       std::abort();
     }
-    ::close(pipe_fds[1]);
-    io.stdin_fd = pipe_fds[0];
-  } else {
-    io.stdin_text = &source;
   }
-
-  int status = xexasm_run(args, io);
-  if (from_file) ::unlink(SOURCE_NAME);
-  if (from_pipe) ::close(pipe_fds[0]);
+  int status = r.status;
+  const std::string& err = r.err;
+  const std::string& xex = r.xex;
 
   // What every run must give, whatever its input.
   if (status != 0 && status != 1) {

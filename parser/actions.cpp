@@ -6,6 +6,7 @@
 #include "assembly/symbol.h"
 #include "driver/run.h"
 #include "parser/engine.h"
+#include "parser/trace_record.h"
 
 namespace {
 
@@ -95,9 +96,14 @@ bool action_passes_value(int production) {
 
 // The common operands, an identifier and a number, taken straight to their value.
 void perform_operand(int first, int second, ParseValue* top) {
+  bool recording = g->trace.recording;
   if (second == 159 && first == 167) {
     Symbol* sym = symbol_reference(top->text);
     top->expr = symbol_value(sym);
+    if (recording) {
+      trace_action(167, top);
+      trace_action(159, top);
+    }
     return;
   }
   if (second == 160) {
@@ -112,6 +118,10 @@ void perform_operand(int first, int second, ParseValue* top) {
         return;
     }
     top->expr = expr_number(n);
+    if (recording) {
+      trace_literal(first, top, n);
+      trace_action(160, top);
+    }
     return;
   }
   perform_action(first, top);
@@ -121,6 +131,11 @@ void perform_operand(int first, int second, ParseValue* top) {
 void reduction_action(int production) { perform_action(production, &g->parser.value_stack[g->parser.depth]); }
 
 void perform_action(int production, ParseValue* rhs) {
+  run_action(production, rhs);
+  if (g->trace.recording) trace_action(production, rhs);
+}
+
+void run_action(int production, ParseValue* rhs) {
   ParseValue& base = rhs[0];
   int pass = g->pass;
   if (production >= FIRST_INSTRUCTION && production <= LAST_INSTRUCTION) {

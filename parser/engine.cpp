@@ -5,6 +5,7 @@
 
 #include "driver/run.h"
 #include "parser/parse_tables.h"
+#include "parser/trace_record.h"
 #include "source/scanner.h"
 
 void parser_start() {
@@ -377,7 +378,9 @@ void run_pass() {
     p.pos = g->scanner.token_pos;
     parser_feed();
     // Between statements nothing on the stack refers to the statement's memory.
-    if (p.depth <= 1 && p.status != PARSE_SYNTAX_ERROR && p.status != PARSE_OVERFLOW) arena_reset(g->statement);
+    bool reset = p.depth <= 1 && p.status != PARSE_SYNTAX_ERROR && p.status != PARSE_OVERFLOW;
+    if (reset) arena_reset(g->statement);
+    if (g->trace.recording) trace_feed_end(reset);
     if (code <= 0) break;
   }
 }

@@ -49,6 +49,8 @@ void run_pass();
 void reduction_action(int production);
 // The same with the base entry given: rhs[k] holds the k-th right-hand symbol.
 void perform_action(int production, ParseValue* rhs);
+// The same, not recorded for pass 2.
+void run_action(int production, ParseValue* rhs);
 // The actions of production `first` and then, when not 0, of `second`, on one entry.
 void perform_operand(int first, int second, ParseValue* top);
 // True for the productions whose action only passes the first symbol's value on.

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "driver/run.h"
+#include "parser/trace.h"
 
 static constexpr size_t BLOCK = 1 << 16;
 
@@ -51,6 +52,11 @@ static bool refill(InputStream& in) {
   if (n < 0) read_failed(in);
   if (in.is_stdin && n > 0)
     g->stdin_text.append(reinterpret_cast<const char*>(base + keep), static_cast<size_t>(n));
+  if (in.record >= 0) {
+    InputRecord& rec = g->inputs[static_cast<size_t>(in.record)];
+    input_record_bytes(rec, base + keep, static_cast<size_t>(n));
+    if (n == 0) rec.at_end = true;
+  }
   in.p = base;
   in.end = base + keep + n;
   return n > 0;
@@ -135,6 +141,15 @@ static std::unique_ptr<InputStream> open_file(const char* name, bool is_include)
   } while (n < 0 && errno == EINTR);
   if (n < 0) return nullptr;
   in->end = in->block.data() + n;
+  if (g->pass == 1) {
+    // Pass 2 may stand on pass 1's parse if the file still holds these bytes.
+    in->record = static_cast<int>(g->inputs.size());
+    InputRecord& rec = g->inputs.emplace_back();
+    rec.name = name;
+    rec.regular = S_ISREG(st.st_mode);
+    input_record_bytes(rec, in->block.data(), static_cast<size_t>(n));
+    if (n == 0) rec.at_end = true;
+  }
   return in;
 }
 
@@ -173,6 +188,7 @@ void reader_close_source() {
 void include_enter(const char* name) {
   Reader& r = g->reader;
   out_printf(g->out, "%s\n", name);
+  if (g->trace.recording) trace_include(name);
   if (static_cast<int>(r.include_stack.size()) >= r.include_capacity) fatal("File Include Overflow\n");
   std::unique_ptr<InputStream> in = open_file(name, true);
   if (!in) fatal("Could not open Include File %s\n", name);

@@ -26,6 +26,7 @@ struct InputStream {
   const unsigned char* p = nullptr;  // next byte
   const unsigned char* end = nullptr;
   SrcPos pos{1, 1};       // position of the next character
+  int record = -1;        // what pass 1 read of this file: index in the run's inputs
   ~InputStream();
 };
 

@@ -126,10 +126,12 @@ struct Outcome {
 
 // Runs argv with cwd and the three standard streams redirected; kills it after the time-out.
 Outcome run(const std::vector<std::string>& argv, const fs::path& cwd, const fs::path& in,
-            const fs::path& out, const fs::path& err) {
+            const fs::path& out, const fs::path& err, bool parse_twice = false) {
   pid_t pid = fork();
   if (pid < 0) return {false, -1, "fork failed"};
   if (pid == 0) {
+    if (parse_twice) setenv("XEXASM_PARSE_TWICE", "1", 1);
+    else unsetenv("XEXASM_PARSE_TWICE");
     int fd0 = open(in.c_str(), O_RDONLY);
     int fd1 = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int fd2 = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -179,7 +181,7 @@ bool is_case_file(const std::string& name) {
 
 class CaseTest : public testing::Test {
  public:
-  explicit CaseTest(fs::path dir) : dir_(std::move(dir)) {}
+  CaseTest(fs::path dir, bool parse_twice) : dir_(std::move(dir)), parse_twice_(parse_twice) {}
 
   void TestBody() override {
     std::string tmpl = (fs::temp_directory_path() / "xexasm-e2e-XXXXXX").string();
@@ -204,7 +206,7 @@ class CaseTest : public testing::Test {
     std::vector<std::string> argv{program_path()};
     for (auto& a : read_args(dir_ / "args")) argv.push_back(a);
     fs::path in = fs::exists(dir_ / "stdin") ? dir_ / "stdin" : fs::path("/dev/null");
-    auto r = run(argv, work, in, root_ / "stdout", root_ / "stderr");
+    auto r = run(argv, work, in, root_ / "stdout", root_ / "stderr", parse_twice_);
     ASSERT_FALSE(r.timed_out) << r.note;
     std::string out = read_file(root_ / "stdout"), err = read_file(root_ / "stderr");
 
@@ -272,6 +274,7 @@ class CaseTest : public testing::Test {
 
  private:
   fs::path dir_;
+  bool parse_twice_;
   fs::path root_;
 };
 
@@ -297,8 +300,12 @@ void register_cases(const fs::path& base, const fs::path& dir) {
       name += p->string();
     }
     if (name.empty()) name = area, area = "cases";
+    // Every case runs twice: as it comes, and with pass 2 parsing the source again instead
+    // of replaying pass 1's parse; both must give exactly the expected run.
     testing::RegisterTest(area.c_str(), name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
-                          [sub]() -> testing::Test* { return new CaseTest(sub); });
+                          [sub]() -> testing::Test* { return new CaseTest(sub, false); });
+    testing::RegisterTest(("parse_twice_" + area).c_str(), name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
+                          [sub]() -> testing::Test* { return new CaseTest(sub, true); });
   }
 }
 

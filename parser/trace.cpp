@@ -1,0 +1,349 @@
+// The trace of pass 1's parse and its replay in pass 2.
+#include "parser/trace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "driver/run.h"
+#include "parser/trace_record.h"
+
+namespace {
+
+constexpr uint32_t INCLUDE_SHAPE = 0;
+constexpr size_t TRACE_LIMIT = size_t{64} << 20;  // beyond this pass 2 parses again
+
+constexpr uint64_t HASH_K = 0x9E3779B97F4A7C15ull;
+
+inline uint64_t mix_word(uint64_t h, uint64_t w) {
+  h = (h ^ w) * HASH_K;
+  return h ^ (h >> 32);
+}
+
+inline uint32_t get_varint(const uint8_t*& p) {
+  uint32_t v = *p++;
+  if (v < 0x80) return v;
+  v &= 0x7F;
+  for (int shift = 7;; shift += 7) {
+    uint32_t b = *p++;
+    v |= (b & 0x7F) << shift;
+    if (b < 0x80) return v;
+  }
+}
+
+int32_t unzigzag(uint32_t u) { return static_cast<int32_t>((u >> 1) ^ (0u - (u & 1))); }
+
+void clear(ChunkedBytes& cb) {
+  cb.chunks.clear();
+  cb.used.clear();
+  cb.cur = cb.limit = nullptr;
+}
+
+void abandon() {
+  Trace& t = g->trace;
+  t.recording = false;
+  t.usable = false;
+  clear(t.shapes_used);
+  clear(t.values);
+  t.shape_bytes.clear();
+  t.shape_start.clear();
+  t.slots.clear();
+  t.long_slots.clear();
+  t.includes.clear();
+  t.total = 0;
+}
+
+uint32_t bytes_hash(const uint8_t* bytes, int n) {
+  uint32_t h = 2166136261u;
+  for (int i = 0; i < n; i++) h = (h ^ bytes[i]) * 16777619u;
+  return h;
+}
+
+inline size_t key_slot(uint64_t key, size_t mask) { return static_cast<size_t>((key * HASH_K) >> 40) & mask; }
+
+uint32_t add_shape(const uint8_t* bytes, int n) {
+  Trace& t = g->trace;
+  uint32_t id = static_cast<uint32_t>(t.shape_start.size() - 1);
+  t.shape_bytes.insert(t.shape_bytes.end(), bytes, bytes + n);
+  t.shape_start.push_back(static_cast<uint32_t>(t.shape_bytes.size()));
+  return id;
+}
+
+// The number of a shape of up to four records, added when it is new.
+uint32_t short_shape(uint64_t key, int n) {
+  Trace& t = g->trace;
+  size_t mask = t.slots.size() - 1;
+  size_t i = key_slot(key, mask);
+  for (;; i = (i + 1) & mask) {
+    const Trace::Slot& s = t.slots[i];
+    if (s.length == 0) break;
+    if (s.key == key && s.length == static_cast<uint32_t>(n)) return s.id;
+  }
+  uint32_t id = add_shape(t.segment, n);
+  t.slots[i] = Trace::Slot{key, static_cast<uint32_t>(n), id};
+  if (++t.shape_count * 2 > t.slots.size()) {
+    std::vector<Trace::Slot> slots(t.slots.size() * 2, Trace::Slot{0, 0, 0});
+    size_t m = slots.size() - 1;
+    for (const Trace::Slot& s : t.slots) {
+      if (s.length == 0) continue;
+      size_t k = key_slot(s.key, m);
+      while (slots[k].length != 0) k = (k + 1) & m;
+      slots[k] = s;
+    }
+    t.slots.swap(slots);
+  }
+  return id;
+}
+
+// The number of a longer shape, added when it is new.
+uint32_t long_shape(const uint8_t* bytes, int n) {
+  Trace& t = g->trace;
+  size_t mask = t.long_slots.size() - 1;
+  uint32_t h = bytes_hash(bytes, n);
+  size_t i = h & mask;
+  for (;; i = (i + 1) & mask) {
+    uint32_t id = t.long_slots[i];
+    if (id == 0) break;
+    uint32_t from = t.shape_start[id], to = t.shape_start[id + 1];
+    if (to - from == static_cast<uint32_t>(n) && std::memcmp(&t.shape_bytes[from], bytes, static_cast<size_t>(n)) == 0)
+      return id;
+  }
+  uint32_t id = add_shape(bytes, n);
+  t.long_slots[i] = id;
+  if (++t.long_count * 2 > t.long_slots.size()) {
+    std::vector<uint32_t> slots(t.long_slots.size() * 2, 0);
+    size_t m = slots.size() - 1;
+    for (uint32_t k : t.long_slots) {
+      if (k == 0) continue;
+      uint32_t from = t.shape_start[k], to = t.shape_start[k + 1];
+      size_t j = bytes_hash(&t.shape_bytes[from], static_cast<int>(to - from)) & m;
+      while (slots[j] != 0) j = (j + 1) & m;
+      slots[j] = k;
+    }
+    t.long_slots.swap(slots);
+  }
+  return id;
+}
+
+void put_shape(uint32_t id) {
+  ChunkedBytes& cb = g->trace.shapes_used;
+  if (cb.limit - cb.cur < 5 && !chunk_grow(cb, 5)) return;
+  trace_put_varint(cb.cur, id);
+}
+
+}  // namespace
+
+bool chunk_grow(ChunkedBytes& cb, size_t n) {
+  Trace& t = g->trace;
+  if (!t.recording) return false;
+  if (t.total + ChunkedBytes::CHUNK > TRACE_LIMIT || n > ChunkedBytes::CHUNK) {
+    abandon();
+    return false;
+  }
+  if (!cb.chunks.empty()) cb.used.push_back(static_cast<size_t>(cb.cur - cb.chunks.back().get()));
+  cb.chunks.push_back(std::make_unique<uint8_t[]>(ChunkedBytes::CHUNK));
+  cb.cur = cb.chunks.back().get();
+  cb.limit = cb.cur + ChunkedBytes::CHUNK;
+  t.total += ChunkedBytes::CHUNK;
+  return true;
+}
+
+void trace_long_record(int production, int entry) {
+  Trace& t = g->trace;
+  int n = t.segment_length;
+  if (n + 2 > Trace::SEGMENT_LIMIT) return abandon();
+  t.segment[n] = static_cast<uint8_t>(production);
+  t.segment[n + 1] = static_cast<uint8_t>(entry);
+  t.segment_length = n + 2;
+  t.dirty = true;
+}
+
+void trace_feed_close() {
+  Trace& t = g->trace;
+  int n = t.segment_length;
+  uint32_t id = n <= 8 ? short_shape(t.key, n) : long_shape(t.segment, n);
+  t.segment_length = 0;
+  t.key = 0;
+  put_shape(id);
+}
+
+void trace_string(const char* s) {
+  size_t n = std::strlen(s);
+  ChunkedBytes& cb = g->trace.values;
+  if (static_cast<size_t>(cb.limit - cb.cur) < n + 5 && !chunk_grow(cb, n + 5)) return;
+  trace_put_varint(cb.cur, static_cast<uint32_t>(n));
+  std::memcpy(cb.cur, s, n);
+  cb.cur += n;
+}
+
+void input_record_bytes(InputRecord& rec, const unsigned char* bytes, size_t n) {
+  rec.size += n;
+  while (n > 0 && rec.pending_count != 0) {
+    rec.pending |= static_cast<uint64_t>(*bytes++) << (8 * rec.pending_count);
+    n--;
+    if (++rec.pending_count == 8) {
+      rec.hash = mix_word(rec.hash, rec.pending);
+      rec.pending = 0;
+      rec.pending_count = 0;
+    }
+  }
+  uint64_t h = rec.hash;
+  for (; n >= 8; n -= 8, bytes += 8) {
+    uint64_t w;
+    std::memcpy(&w, bytes, 8);
+    h = mix_word(h, w);
+  }
+  rec.hash = h;
+  for (; n > 0; n--) rec.pending |= static_cast<uint64_t>(*bytes++) << (8 * rec.pending_count++);
+}
+
+uint64_t input_record_hash(const InputRecord& rec) {
+  return mix_word(mix_word(rec.hash, rec.pending), rec.size);
+}
+
+void trace_start() {
+  abandon();
+  Trace& t = g->trace;
+  t.recording = true;
+  t.usable = true;
+  t.dirty = false;
+  t.segment_length = 0;
+  t.key = 0;
+  t.shape_start.assign(2, 0);  // shape 0, the include switch, has no records
+  t.slots.assign(256, Trace::Slot{0, 0, 0});
+  t.long_slots.assign(256, 0);
+  t.shape_count = 0;
+  t.long_count = 0;
+}
+
+void trace_include(const char* name) {
+  Trace& t = g->trace;
+  if (t.segment_length != 0) trace_feed_close();
+  if (!t.recording) return;
+  put_shape(INCLUDE_SHAPE);
+  trace_value(static_cast<uint32_t>(t.includes.size()));
+  t.includes.emplace_back(name);
+}
+
+void trace_finish() {
+  Trace& t = g->trace;
+  if (t.recording && t.segment_length != 0) trace_feed_close();
+  t.recording = false;
+  if (!t.usable) return abandon();
+  for (ChunkedBytes* cb : {&t.shapes_used, &t.values})
+    if (!cb->chunks.empty()) cb->used.push_back(static_cast<size_t>(cb->cur - cb->chunks.back().get()));
+}
+
+// Whether a file still holds the bytes that pass 1 read from it.
+static bool input_unchanged(const InputRecord& rec) {
+  if (!rec.regular) return false;
+  int fd = ::open(rec.name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) >= rec.size;
+  if (same && rec.at_end && static_cast<uint64_t>(st.st_size) != rec.size) same = false;
+  InputRecord now;
+  std::unique_ptr<unsigned char[]> block;
+  if (same) block = std::make_unique<unsigned char[]>(size_t{1} << 16);
+  while (same && now.size < rec.size) {
+    size_t want = static_cast<size_t>(std::min<uint64_t>(rec.size - now.size, uint64_t{1} << 16));
+    ssize_t n;
+    do {
+      n = ::read(fd, block.get(), want);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+      same = false;
+      break;
+    }
+    input_record_bytes(now, block.get(), static_cast<size_t>(n));
+  }
+  if (same && rec.at_end) {
+    unsigned char extra;
+    ssize_t n;
+    do {
+      n = ::read(fd, &extra, 1);
+    } while (n < 0 && errno == EINTR);
+    if (n != 0) same = false;
+  }
+  ::close(fd);
+  return same && input_record_hash(now) == input_record_hash(rec);
+}
+
+bool trace_replayable() {
+  if (!g->trace.usable || g->debug || g->error_count != 0 || g->io.parse_twice) return false;
+  for (const InputRecord& rec : g->inputs)
+    if (!input_unchanged(rec)) return false;
+  return true;
+}
+
+void trace_replay() {
+  Trace& t = g->trace;
+  parser_start();
+  arena_reset(g->statement);
+  ParseValue* stack = g->parser.value_stack;
+  Symbol* const* refs = g->references.data();
+  size_t ref = 0, ref_count = g->references.size();
+  const uint8_t* shapes = t.shape_bytes.data();
+  const uint32_t* start = t.shape_start.data();
+  // The value stream, read along with the shapes.
+  size_t value_chunk = 0;
+  const uint8_t* vp = nullptr;
+  const uint8_t* vend = nullptr;
+  auto next_value_chunk = [&]() {
+    while (vp == vend && value_chunk < t.values.chunks.size()) {
+      vp = t.values.chunks[value_chunk].get();
+      vend = vp + t.values.used[value_chunk];
+      value_chunk++;
+    }
+  };
+  for (size_t c = 0; c < t.shapes_used.chunks.size(); c++) {
+    const uint8_t* p = t.shapes_used.chunks[c].get();
+    const uint8_t* end = p + t.shapes_used.used[c];
+    while (p < end) {
+      uint32_t id = get_varint(p);
+      if (id == INCLUDE_SHAPE) {
+        next_value_chunk();
+        const std::string& name = t.includes[get_varint(vp)];
+        out_write(g->out, name.data(), name.size());
+        out_putc(g->out, '\n');
+        continue;
+      }
+      const uint8_t* r = shapes + start[id];
+      const uint8_t* r_end = shapes + start[id + 1];
+      for (; r < r_end; r += 2) {
+        int production = r[0];
+        ParseValue* v = &stack[r[1]];
+        switch (production) {
+          case 167:
+            v->symbol = ref < ref_count ? refs[ref] : nullptr;
+            ref++;
+            break;
+          case 163:
+          case 164:
+          case 165:
+            next_value_chunk();
+            v->integer = unzigzag(get_varint(vp));
+            break;
+          case 162: {
+            next_value_chunk();
+            uint32_t n = get_varint(vp);
+            v->string = arena_strdup(g->statement, reinterpret_cast<const char*>(vp), n);
+            vp += n;
+            break;
+          }
+          case TRACE_RESET:
+            arena_reset(g->statement);
+            break;
+          default:
+            run_action(production, v);
+            break;
+        }
+      }
+    }
+  }
+  g->parser.status = PARSE_ACCEPTED;
+}

@@ -1,0 +1,64 @@
+// Recording the trace of pass 1: the steps made for every action, inline.
+#pragma once
+#include "driver/run.h"
+#include "parser/trace.h"
+
+constexpr uint8_t TRACE_RESET = 255;  // the record of a release of the statement memory
+
+inline void trace_put_varint(uint8_t*& out, uint32_t v) {
+  while (v >= 0x80) {
+    *out++ = static_cast<uint8_t>(v | 0x80);
+    v >>= 7;
+  }
+  *out++ = static_cast<uint8_t>(v);
+}
+
+// Signed values as unsigned ones, small magnitudes small.
+constexpr uint32_t trace_zigzag(int32_t v) {
+  uint32_t u = static_cast<uint32_t>(v);
+  return (u << 1) ^ (0u - (u >> 31));
+}
+
+inline void trace_record(int production, int entry) {
+  Trace& t = g->trace;
+  int n = t.segment_length;
+  if (n >= 8) return trace_long_record(production, entry);
+  t.key |= static_cast<uint64_t>(static_cast<uint32_t>(production) | static_cast<uint32_t>(entry) << 8) << (8 * n);
+  t.segment[n] = static_cast<uint8_t>(production);
+  t.segment[n + 1] = static_cast<uint8_t>(entry);
+  t.segment_length = n + 2;
+  t.dirty = true;
+}
+
+inline void trace_value(uint32_t v) {
+  ChunkedBytes& cb = g->trace.values;
+  if (cb.limit - cb.cur < 5 && !chunk_grow(cb, 5)) return;
+  trace_put_varint(cb.cur, v);
+}
+
+inline int trace_entry(const ParseValue* rhs) { return static_cast<int>(rhs - g->parser.value_stack); }
+
+// An action that ran on rhs: its record, and the value of a literal.
+inline void trace_action(int production, const ParseValue* rhs) {
+  trace_record(production, trace_entry(rhs));
+  if (production >= 162 && production <= 165) {
+    if (production == 162) return trace_string(rhs->string);
+    trace_value(trace_zigzag(rhs->integer));
+  }
+}
+
+// A literal whose value was worked out without running its action.
+inline void trace_literal(int production, const ParseValue* rhs, int32_t value) {
+  trace_record(production, trace_entry(rhs));
+  trace_value(trace_zigzag(value));
+}
+
+// The end of a token's feed.
+inline void trace_feed_end(bool statement_reset) {
+  Trace& t = g->trace;
+  if (statement_reset && t.dirty) {
+    trace_record(TRACE_RESET, 0);
+    t.dirty = false;
+  }
+  if (t.segment_length != 0) trace_feed_close();
+}

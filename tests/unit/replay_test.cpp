@@ -1,0 +1,152 @@
+// Pass 2 replays pass 1's parse only while the files still hold what pass 1 read. Files
+// changed, grown, cut or removed between the passes must give the run that reading them
+// again gives: the same as with the replay turned off, and what the new text means.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <string>
+
+#include "driver/run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  bool replayed = false;
+  int status = -1;
+  std::string out, err, xex;
+  bool operator==(const Outcome&) const = default;
+};
+
+class ReplayTest : public ::testing::Test {
+ protected:
+  fs::path dir;
+  fs::path old_cwd;
+
+  void SetUp() override {
+    char tmpl[] = "/tmp/xexasm_replay_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    old_cwd = fs::current_path();
+    fs::current_path(dir);  // include names are relative to the working folder
+  }
+  void TearDown() override {
+    fs::current_path(old_cwd);
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  static void write(const std::string& name, const std::string& text) {
+    std::ofstream f(name, std::ios::binary | std::ios::trunc);
+    f << text;
+  }
+  // One run of prog.asm; `change` runs between the passes after the files were written.
+  Outcome run(const std::string& prog, const std::string& inc, const std::function<void()>& change,
+              bool parse_twice) {
+    write("prog.asm", prog);
+    if (!inc.empty()) write("x.inc", inc);
+    Outcome r;
+    RunIO io;
+    io.stdout_capture = &r.out;
+    io.stderr_capture = &r.err;
+    io.xex_capture = &r.xex;
+    io.between_passes = change;
+    io.parse_twice = parse_twice;
+    io.replayed = &r.replayed;
+    r.status = xexasm_run({"prog.asm"}, io);
+    return r;
+  }
+  // Both ways must agree; returns the run.
+  Outcome both(const std::string& prog, const std::string& inc, const std::function<void()>& change) {
+    Outcome replayed = run(prog, inc, change, false);
+    Outcome parsed = run(prog, inc, change, true);
+    EXPECT_FALSE(parsed.replayed);
+    EXPECT_EQ(replayed.status, parsed.status);
+    EXPECT_EQ(replayed.out, parsed.out);
+    EXPECT_EQ(replayed.err, parsed.err);
+    EXPECT_EQ(replayed.xex, parsed.xex);
+    return replayed;
+  }
+};
+
+// The bytes of a binary load file's one segment (after $FFFF and its start and end).
+std::string segment_bytes(const Outcome& r) { return r.xex.size() < 6 ? std::string() : r.xex.substr(6); }
+
+size_t count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+  return n;
+}
+
+TEST_F(ReplayTest, UnchangedFilesGiveTheSameRunBothWays) {
+  Outcome r = both(" .SECTION \"a\",$2000\nstart: LDA #>msg\n INCLUDE \"x.inc\"\n JMP start\n", "msg: .DB \"hi\",0\n",
+                   nullptr);
+  EXPECT_EQ(r.status, 0) << r.err;
+  // LDA #$02 (">" takes the low byte; msg follows the two bytes of LDA), "hi" and 0, JMP $2000.
+  EXPECT_EQ(segment_bytes(r), std::string("\xA9\x02\x68\x69\x00\x4C\x00\x20", 8));
+  EXPECT_EQ(count(r.out, "x.inc\n"), 2u);  // the include switch is shown in both passes
+  EXPECT_TRUE(r.replayed);
+}
+
+TEST_F(ReplayTest, SourceRewrittenBetweenThePassesIsReadAgain) {
+  Outcome r = both(" .SECTION \"a\",$2000\n LDA #1\n", "", [] { write("prog.asm", " .SECTION \"a\",$2000\n LDA #2\n"); });
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(segment_bytes(r), std::string("\xA9\x02", 2));
+  EXPECT_FALSE(r.replayed);
+}
+
+TEST_F(ReplayTest, SourceGrownBetweenThePassesIsReadAgain) {
+  Outcome r = both(" .SECTION \"a\",$2000\n NOP\n", "",
+                   [] { write("prog.asm", " .SECTION \"a\",$2000\n NOP\n NOP\n"); });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Section a Overflow\n"), std::string::npos) << r.err;
+  EXPECT_FALSE(r.replayed);
+}
+
+TEST_F(ReplayTest, IncludeCutBetweenThePassesIsReadAgain) {
+  Outcome r = both(" .SECTION \"a\",$2000\n INCLUDE \"x.inc\"\n", " NOP\n NOP\n", [] { write("x.inc", " NOP\n"); });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Section Size Phase Error:a Pass1=0002  Pass2=0001\n"), std::string::npos) << r.err;
+  EXPECT_FALSE(r.replayed);
+}
+
+TEST_F(ReplayTest, IncludeRemovedBetweenThePassesStopsPass2) {
+  Outcome r = both(" .SECTION \"a\",$2000\n INCLUDE \"x.inc\"\n", " NOP\n", [] { fs::remove("x.inc"); });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.ends_with("Could not open Include File x.inc\n")) << r.err;
+  EXPECT_TRUE(r.out.ends_with("***** PASS 2 *****\nx.inc\n")) << r.out;
+  EXPECT_FALSE(r.replayed);
+}
+
+TEST_F(ReplayTest, TextAfterTheEndOfTextMarkMayChange) {
+  Outcome r = both(" .SECTION \"a\",$2000\n NOP\n\x1A LDA", "",
+                   [] { write("prog.asm", " .SECTION \"a\",$2000\n NOP\n\x1A anything else, longer\n"); });
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(segment_bytes(r), "\xEA");
+}
+
+// A long source with every kind of literal, strings and includes: the trace spans many
+// chunks, and every value must come back as it was read.
+TEST_F(ReplayTest, LongSourceWithEveryLiteralKind) {
+  std::string prog;
+  std::string inc = " .DB 'z,\"included\",-1\n";
+  for (int i = 0; i < 40000; i++) {
+    std::string n = std::to_string(i);
+    if (i % 1000 == 0) prog += " .SECTION \"d" + n + "\",$1000\n";  // addresses stay below $10000
+    prog += "l" + n + ": .DB " + n + ",$" + std::to_string(i % 10) + "F,'\xE9,'a,128,16383,16384\n";
+    prog += " .DW l" + n + "+$7FFFFFFF,4294967295*3,[" + n + "-l" + n + "]/7,>l" + n + "\n";
+    prog += " .DL \"s" + n + "\"\n";
+    if (i % 5000 == 0) prog += " INCLUDE \"x.inc\"\n";
+    if (i % 7000 == 0) prog += " .DS 3\n";
+  }
+  Outcome r = both(prog, inc, nullptr);
+  EXPECT_EQ(r.status, 0) << r.err.substr(r.err.size() > 300 ? r.err.size() - 300 : 0);
+  EXPECT_TRUE(r.replayed);
+  EXPECT_GT(r.xex.size(), 1000000u);
+}
+
+}  // namespace
