@@ -80,6 +80,8 @@ struct Run {
   Trace trace;                      // pass 1's parse, for pass 2
   std::vector<InputRecord> inputs;  // the files that pass 1 read, in the order it opened them
 
+  // Every member starts as its initializer says; the stream buffers are not cleared.
+  Run() {}
   ~Run();
 };
 

@@ -1,6 +1,7 @@
 // The parser engine and the pass loop.
 #include "parser/engine.h"
 
+#include <cstdlib>
 #include <vector>
 
 #include "driver/run.h"
@@ -118,24 +119,27 @@ struct DenseTables {
   }
 
   DenseTables() : op(static_cast<size_t>(parse_state_count) * SYMBOL_COUNT, OP_NONE) {
+    bool nonterminal[SYMBOL_COUNT];
+    for (int sym = 0; sym < SYMBOL_COUNT; sym++) nonterminal[sym] = grammar_is_nonterminal(sym);
     for (int s = 0; s < parse_state_count; s++) {
       uint32_t* row = &op[static_cast<size_t>(s) * SYMBOL_COUNT];
       // Terminals not in the state's terminal run take its default, and so does a token
       // without a terminal (symbol 0, which no reduction produces).
+      uint32_t fallback = terminal_op(state_default[s]);
       for (int sym = 0; sym < SYMBOL_COUNT; sym++)
-        if (sym == 0 || !grammar_is_nonterminal(sym)) row[sym] = terminal_op(state_default[s]);
+        if (sym == 0 || !nonterminal[sym]) row[sym] = fallback;
       for (int e = state_first[s]; e < state_default[s]; e++) row[entry_symbol[e]] = terminal_op(e);
       for (int e = state_default[s] + 1; e < state_first[s + 1]; e++) row[entry_symbol[e]] = goto_op(e);
     }
     for (int s = 0; s < parse_state_count; s++) {
       uint32_t* row = &op[static_cast<size_t>(s) * SYMBOL_COUNT];
       for (int sym = 1; sym < SYMBOL_COUNT; sym++)
-        if (grammar_is_nonterminal(sym) && row[sym] != OP_NONE) row[sym] = resolve(row, row[sym]);
+        if (nonterminal[sym] && row[sym] != OP_NONE) row[sym] = resolve(row, row[sym]);
     }
     for (int s = 0; s < parse_state_count; s++) {
       uint32_t* row = &op[static_cast<size_t>(s) * SYMBOL_COUNT];
       for (int t = 0; t < SYMBOL_COUNT; t++)
-        if (!grammar_is_nonterminal(t) && op_kind(row[t]) == OP_SHIFT_REDUCE) row[t] = operand(row, row[t]);
+        if (!nonterminal[t] && op_kind(row[t]) == OP_SHIFT_REDUCE) row[t] = operand(row, row[t]);
     }
   }
   // The shift-and-reduce of a token, with the goto chain that follows it when every step
@@ -161,18 +165,24 @@ const DenseTables dense;
 // L and a terminal t, `final` holds the state that the whole run of them ends in, where t
 // meets something other than such a reduction; NO_STATE where a step is not a plain goto.
 // Each is worked out the first time it is needed.
-constexpr uint8_t NO_STATE = 0xFF;
-constexpr uint8_t NOT_YET = 0xFE;
+constexpr uint8_t NO_STATE = 0xFE;  // above every state; stored as 0xFF below
 struct UnitChains {
-  int slot_of[SYMBOL_COUNT];       // unit left side -> its slot, or -1
-  std::vector<uint8_t> final;      // [(slot * states + U) * SYMBOL_COUNT + t]
+  int slot_of[SYMBOL_COUNT];  // unit left side -> its slot, or -1
+  // [(slot * states + U) * SYMBOL_COUNT + t]: 0 while not worked out, else the answer + 1.
+  // Zeroed memory from the system: only the pages of answers looked up are touched.
+  uint8_t* known = nullptr;
   UnitChains() {
     int slots = 0;
     for (int& x : slot_of) x = -1;
     for (uint32_t w : dense.op)
       if (op_kind(w) == OP_UNIT && slot_of[op_param(w)] < 0) slot_of[op_param(w)] = slots++;
-    final.assign(static_cast<size_t>(slots) * static_cast<size_t>(parse_state_count) * SYMBOL_COUNT, NOT_YET);
+    known = static_cast<uint8_t*>(
+        std::calloc(static_cast<size_t>(slots) * static_cast<size_t>(parse_state_count) * SYMBOL_COUNT + 1, 1));
+    if (!known) std::abort();  // at start-up, before any run
   }
+  ~UnitChains() { std::free(known); }
+  UnitChains(const UnitChains&) = delete;
+  UnitChains& operator=(const UnitChains&) = delete;
   static uint8_t work_out(size_t under, int left, int terminal) {
     int l = left;
     for (int steps = 0; steps < SYMBOL_COUNT; steps++) {
@@ -188,9 +198,9 @@ struct UnitChains {
   uint8_t lookup(size_t under, int left, int terminal) {
     size_t at = (static_cast<size_t>(slot_of[left]) * static_cast<size_t>(parse_state_count) + under) * SYMBOL_COUNT +
                 static_cast<size_t>(terminal);
-    uint8_t x = final[at];
-    if (x == NOT_YET) x = final[at] = work_out(under, left, terminal);
-    return x;
+    uint8_t x = known[at];
+    if (x == 0) x = known[at] = static_cast<uint8_t>(work_out(under, left, terminal) + 1);
+    return static_cast<uint8_t>(x - 1);
   }
 };
 UnitChains unit_chains;

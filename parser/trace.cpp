@@ -145,7 +145,7 @@ bool chunk_grow(ChunkedBytes& cb, size_t n) {
     return false;
   }
   if (!cb.chunks.empty()) cb.used.push_back(static_cast<size_t>(cb.cur - cb.chunks.back().get()));
-  cb.chunks.push_back(std::make_unique<uint8_t[]>(ChunkedBytes::CHUNK));
+  cb.chunks.push_back(std::make_unique_for_overwrite<uint8_t[]>(ChunkedBytes::CHUNK));
   cb.cur = cb.chunks.back().get();
   cb.limit = cb.cur + ChunkedBytes::CHUNK;
   t.total += ChunkedBytes::CHUNK;
@@ -248,7 +248,7 @@ static bool input_unchanged(const InputRecord& rec) {
   if (same && rec.at_end && static_cast<uint64_t>(st.st_size) != rec.size) same = false;
   InputRecord now;
   std::unique_ptr<unsigned char[]> block;
-  if (same) block = std::make_unique<unsigned char[]>(size_t{1} << 16);
+  if (same) block = std::make_unique_for_overwrite<unsigned char[]>(size_t{1} << 16);
   while (same && now.size < rec.size) {
     size_t want = static_cast<size_t>(std::min<uint64_t>(rec.size - now.size, uint64_t{1} << 16));
     ssize_t n;

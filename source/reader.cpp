@@ -41,9 +41,15 @@ static bool refill(InputStream& in) {
   if (in.fd < 0) return false;
   // The kept bytes are moved by offset: growing the block may move it.
   size_t keep = static_cast<size_t>(in.end - in.p);
-  size_t from = static_cast<size_t>(in.p - in.block.data());
-  if (in.block.size() < BLOCK + keep) in.block.resize(BLOCK + keep);
-  unsigned char* base = in.block.data();
+  size_t from = static_cast<size_t>(in.p - in.block.get());
+  if (in.block_size < BLOCK + keep) {
+    auto bigger = std::make_unique_for_overwrite<unsigned char[]>(BLOCK + keep);
+    std::memcpy(bigger.get(), in.block.get() + from, keep);
+    in.block = std::move(bigger);
+    in.block_size = BLOCK + keep;
+    from = 0;
+  }
+  unsigned char* base = in.block.get();
   std::memmove(base, base + from, keep);
   ssize_t n;
   do {
@@ -133,21 +139,22 @@ static std::unique_ptr<InputStream> open_file(const char* name, bool is_include)
     return nullptr;
   }
   in->fd = fd;
-  in->block.resize(BLOCK);
-  in->p = in->end = in->block.data();
+  in->block = std::make_unique_for_overwrite<unsigned char[]>(BLOCK);
+  in->block_size = BLOCK;
+  in->p = in->end = in->block.get();
   ssize_t n;
   do {
-    n = ::read(fd, in->block.data(), BLOCK);
+    n = ::read(fd, in->block.get(), BLOCK);
   } while (n < 0 && errno == EINTR);
   if (n < 0) return nullptr;
-  in->end = in->block.data() + n;
+  in->end = in->block.get() + n;
   if (g->pass == 1) {
     // Pass 2 may stand on pass 1's parse if the file still holds these bytes.
     in->record = static_cast<int>(g->inputs.size());
     InputRecord& rec = g->inputs.emplace_back();
     rec.name = name;
     rec.regular = S_ISREG(st.st_mode);
-    input_record_bytes(rec, in->block.data(), static_cast<size_t>(n));
+    input_record_bytes(rec, in->block.get(), static_cast<size_t>(n));
     if (n == 0) rec.at_end = true;
   }
   return in;
@@ -171,8 +178,9 @@ bool reader_open_source(const char* path) {
     in->end = in->p + g->stdin_text.size();
   } else {
     in->fd = g->io.stdin_fd;
-    in->block.resize(BLOCK);
-    in->p = in->end = in->block.data();
+    in->block = std::make_unique_for_overwrite<unsigned char[]>(BLOCK);
+    in->block_size = BLOCK;
+    in->p = in->end = in->block.get();
     g->stdin_saved = true;
   }
   r.current = std::move(in);

@@ -22,7 +22,8 @@ struct InputStream {
   bool is_stdin = false;
   int fd = -1;            // -1 for a stream held in memory
   bool ended = false;     // end of input met (or $1A)
-  std::vector<unsigned char> block;  // read buffer of a file stream
+  std::unique_ptr<unsigned char[]> block;  // read buffer of a file stream
+  size_t block_size = 0;
   const unsigned char* p = nullptr;  // next byte
   const unsigned char* end = nullptr;
   SrcPos pos{1, 1};       // position of the next character

@@ -15,7 +15,7 @@ struct KeywordEntry {
 extern const KeywordEntry keyword_table[68];  // 67 keywords in order, then the closing entry
 
 struct Scanner {
-  char text[TOKEN_TEXT_SIZE];  // text of the most recent token that sets it
+  char text[TOKEN_TEXT_SIZE] = {};  // text of the most recent token that sets it
   SrcPos token_pos{1, 1};      // position of the first character of the last token
 };
 
