@@ -16,15 +16,26 @@ uint16_t name_hash(const char* name) {
   return static_cast<uint16_t>(h);
 }
 
-// The index's own hash: strong, so that names differing only in their digits spread out.
+// The index's own hash: strong, so that names differing only in their digits spread out;
+// eight characters at a time.
 static uint64_t index_key(const char* name) {
-  uint64_t h = 0xcbf29ce484222325ull;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; p++) {
-    h ^= *p;
-    h *= 0x100000001b3ull;
+  size_t n = std::strlen(name);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(name);
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+  for (; n >= 8; n -= 8, p += 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    h = (h ^ w) * 0xbf58476d1ce4e5b9ull;
+    h ^= h >> 31;
+  }
+  if (n > 0) {
+    uint64_t w = 0;
+    for (size_t i = 0; i < n; i++) w |= static_cast<uint64_t>(p[i]) << (8 * i);
+    h = (h ^ w) * 0xbf58476d1ce4e5b9ull;
+    h ^= h >> 31;
   }
   h ^= h >> 29;
-  h *= 0xbf58476d1ce4e5b9ull;
+  h *= 0x94d049bb133111ebull;
   h ^= h >> 32;
   return h | 1;  // never 0, which marks an empty slot
 }

@@ -165,7 +165,17 @@ void trace_long_record(int production, int entry) {
 void trace_feed_close() {
   Trace& t = g->trace;
   int n = t.segment_length;
-  uint32_t id = n <= 8 ? short_shape(t.key, n) : long_shape(t.segment, n);
+  uint32_t id;
+  if (n <= 8) {
+    id = short_shape(t.key, n);
+    if (id < 0x80)
+      t.memo[trace_memo_slot(t.key)] = Trace::Memo{t.key, static_cast<uint16_t>(id), 1};
+    else if (id < 0x4000)
+      t.memo[trace_memo_slot(t.key)] =
+          Trace::Memo{t.key, static_cast<uint16_t>((id & 0x7F) | 0x80 | (id >> 7) << 8), 2};
+  } else {
+    id = long_shape(t.segment, n);
+  }
   t.segment_length = 0;
   t.key = 0;
   put_shape(id);
@@ -218,6 +228,7 @@ void trace_start() {
   t.long_slots.assign(256, 0);
   t.shape_count = 0;
   t.long_count = 0;
+  for (Trace::Memo& m : t.memo) m = Trace::Memo{0, 0, 0};  // key 0 is no shape's
 }
 
 void trace_include(const char* name) {

@@ -54,6 +54,16 @@ struct Trace {
     uint32_t id;
   };
   std::vector<Slot> slots;  // shapes of up to four records, by key
+  // The shapes of up to four records met last, direct-mapped by key, with their numbers
+  // as written (one or two bytes): most feeds find theirs here. A key tells its length,
+  // since no record holds production 0.
+  struct Memo {
+    uint64_t key;
+    uint16_t bytes;  // the written number, first byte lowest
+    uint16_t length; // 1 or 2
+  };
+  static constexpr int MEMO_SIZE = 256;
+  Memo memo[MEMO_SIZE];
   std::vector<uint32_t> long_slots;  // longer shapes, by hash of their bytes (0: free)
   size_t shape_count = 0;  // in `slots`
   size_t long_count = 0;   // in `long_slots`

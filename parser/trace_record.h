@@ -53,6 +53,10 @@ inline void trace_literal(int production, const ParseValue* rhs, int32_t value) 
   trace_value(trace_zigzag(value));
 }
 
+inline size_t trace_memo_slot(uint64_t key) {
+  return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 56) & (Trace::MEMO_SIZE - 1);
+}
+
 // The end of a token's feed.
 inline void trace_feed_end(bool statement_reset) {
   Trace& t = g->trace;
@@ -60,5 +64,19 @@ inline void trace_feed_end(bool statement_reset) {
     trace_record(TRACE_RESET, 0);
     t.dirty = false;
   }
-  if (t.segment_length != 0) trace_feed_close();
+  int n = t.segment_length;
+  if (n == 0) return;
+  if (n <= 8) {
+    const Trace::Memo& m = t.memo[trace_memo_slot(t.key)];
+    ChunkedBytes& cb = t.shapes_used;
+    if (m.key == t.key && cb.limit - cb.cur >= 2) {
+      cb.cur[0] = static_cast<uint8_t>(m.bytes);
+      cb.cur[1] = static_cast<uint8_t>(m.bytes >> 8);
+      cb.cur += m.length;
+      t.segment_length = 0;
+      t.key = 0;
+      return;
+    }
+  }
+  trace_feed_close();
 }
