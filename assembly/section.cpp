@@ -67,16 +67,11 @@ void sections_alloc_buffers() {
   table_visit(g->sections, [](void* p) { static_cast<Section*>(p)->location_counter = 0; });
 }
 
-void section_store(Section* s, uint8_t byte) {
-  int32_t at = s->location_counter;
-  if (at >= 0 && at < s->size) {
-    s->buffer[at] = byte;
-  } else if (!s->overflow_reported) {
-    s->overflow_reported = true;
-    s->trouble_reported = true;
-    report_error("Section %s Overflow\n", s->name);
-  }
-  s->location_counter = static_cast<int32_t>(static_cast<uint32_t>(at) + 1u);
+void section_store_outside(Section* s) {
+  if (s->overflow_reported) return;
+  s->overflow_reported = true;
+  s->trouble_reported = true;
+  report_error("Section %s Overflow\n", s->name);
 }
 
 void sections_check_sizes() {

@@ -20,7 +20,13 @@ void section_alloc_buffer(Section* s);
 void sections_alloc_buffers();
 // Pass 2: one byte at the location counter, which then advances. A store outside the
 // buffer is dropped and reported once per section.
-void section_store(Section* s, uint8_t byte);
+void section_store_outside(Section* s);
+inline void section_store(Section* s, uint8_t byte) {
+  int32_t at = s->location_counter;
+  if (at >= 0 && at < s->size) s->buffer[at] = byte;
+  else section_store_outside(s);
+  s->location_counter = static_cast<int32_t>(static_cast<uint32_t>(at) + 1u);
+}
 // After pass 2: a section that pass 2 left at another size than pass 1 measured, with no
 // other error reported for it, has bytes out of place; that is reported.
 void sections_check_sizes();

@@ -85,6 +85,33 @@ void instruction_action(int production, ParseValue* rhs) {
 
 }  // namespace
 
+ReplayStep replay_step_of(int production) {
+  if (production >= FIRST_INSTRUCTION && production <= LAST_INSTRUCTION) {
+    const Instruction& ins = instructions[production - FIRST_INSTRUCTION];
+    switch (ins.emitter) {
+      case EMIT_OPCODE: return {REPLAY_OPCODE, 0, ins.opcode, 0};
+      case EMIT_BYTE: return {REPLAY_BYTE, ins.operand, ins.opcode, 0};
+      case EMIT_WORD: return {REPLAY_WORD, ins.operand, ins.opcode, 0};
+      case EMIT_BRANCH: return {REPLAY_BRANCH, ins.operand, ins.opcode, 0};
+      case EMIT_PAIR: return {REPLAY_PAIR, ins.operand, ins.opcode, ins.absolute};
+    }
+  }
+  switch (production) {
+    case 8: return {REPLAY_CELLS, 0, 1, 0};
+    case 9: return {REPLAY_CELLS, 0, 2, 0};
+    case 10: return {REPLAY_CELLS, 0, 4, 0};
+    case 15: return {REPLAY_APPEND, 0, 0, 0};
+    case 16: return {REPLAY_ITEM_VALUE, 0, 0, 0};
+    case 17: return {REPLAY_ITEM_STRING, 0, 0, 0};
+    case 159: return {REPLAY_SYMBOL_VALUE, 0, 0, 0};
+    case 160: return {REPLAY_NUMBER, 0, 0, 0};
+    case 162: return {REPLAY_STRING, 0, 0, 0};
+    case 163: case 164: case 165: return {REPLAY_INT, 0, 0, 0};
+    case 167: return {REPLAY_SYMBOL, 0, 0, 0};
+    default: return {REPLAY_ACTION, 0, static_cast<uint8_t>(production), 0};
+  }
+}
+
 bool action_passes_value(int production) {
   switch (production) {
     case 14: case 145: case 147: case 150: case 154: case 155:

@@ -53,5 +53,34 @@ void perform_action(int production, ParseValue* rhs);
 void run_action(int production, ParseValue* rhs);
 // The actions of production `first` and then, when not 0, of `second`, on one entry.
 void perform_operand(int first, int second, ParseValue* top);
+// How pass 2's replay of pass 1's parse carries out a production's action: the common
+// ones directly, the others through run_action.
+enum ReplayKind : uint8_t {
+  REPLAY_ACTION,        // run_action(a)
+  REPLAY_SYMBOL,        // the identifier's symbol, as pass 1 found it
+  REPLAY_INT,           // a number's value, from the trace
+  REPLAY_STRING,        // a string, from the trace
+  REPLAY_SYMBOL_VALUE,  // a symbol's value
+  REPLAY_NUMBER,        // a number as a value
+  REPLAY_OPCODE,        // an instruction without operand: opcode a
+  REPLAY_BYTE,          // opcode a, the low byte of the operand at entry + operand
+  REPLAY_WORD,          // opcode a, the operand's low 16 bits
+  REPLAY_BRANCH,        // opcode a, the displacement to the operand
+  REPLAY_PAIR,          // zero-page opcode a or absolute opcode b, as the operand allows
+  REPLAY_ITEM_VALUE,    // a data item of a value
+  REPLAY_ITEM_STRING,   // a data item of a string
+  REPLAY_APPEND,        // a data item appended to the list
+  REPLAY_CELLS,         // .DB / .DW / .DL of the list, cells of a bytes
+  REPLAY_RESET,         // the statement memory released
+  REPLAY_SYMBOL_OPERAND,  // REPLAY_SYMBOL, then REPLAY_SYMBOL_VALUE on the same entry
+  REPLAY_INT_OPERAND,     // REPLAY_INT, then REPLAY_NUMBER on the same entry
+};
+struct ReplayStep {
+  uint8_t kind;
+  uint8_t operand;
+  uint8_t a;
+  uint8_t b;
+};
+ReplayStep replay_step_of(int production);
 // True for the productions whose action only passes the first symbol's value on.
 bool action_passes_value(int production);

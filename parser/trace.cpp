@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "assembly/data.h"
+#include "assembly/encode.h"
 #include "driver/run.h"
 #include "parser/trace_record.h"
 
@@ -33,6 +35,12 @@ inline uint32_t get_varint(const uint8_t*& p) {
     v |= (b & 0x7F) << shift;
     if (b < 0x80) return v;
   }
+}
+
+// The next whole word of a file, into the lane whose turn it is.
+inline void add_word(InputRecord& rec, uint64_t w) {
+  rec.lanes[rec.lane] = mix_word(rec.lanes[rec.lane], w);
+  rec.lane = (rec.lane + 1) & 3;
 }
 
 int32_t unzigzag(uint32_t u) { return static_cast<int32_t>((u >> 1) ^ (0u - (u & 1))); }
@@ -184,35 +192,59 @@ void trace_feed_close() {
 void trace_string(const char* s) {
   size_t n = std::strlen(s);
   ChunkedBytes& cb = g->trace.values;
-  if (static_cast<size_t>(cb.limit - cb.cur) < n + 5 && !chunk_grow(cb, n + 5)) return;
+  if (static_cast<size_t>(cb.limit - cb.cur) < n + 6 && !chunk_grow(cb, n + 6)) return;
   trace_put_varint(cb.cur, static_cast<uint32_t>(n));
-  std::memcpy(cb.cur, s, n);
-  cb.cur += n;
+  std::memcpy(cb.cur, s, n + 1);  // with its NUL, for the replay to use in place
+  cb.cur += n + 1;
 }
 
+// Four words at a time in four lanes, so that the multiplications overlap; the lanes are
+// folded together when the hash is asked for.
 void input_record_bytes(InputRecord& rec, const unsigned char* bytes, size_t n) {
   rec.size += n;
   while (n > 0 && rec.pending_count != 0) {
     rec.pending |= static_cast<uint64_t>(*bytes++) << (8 * rec.pending_count);
     n--;
     if (++rec.pending_count == 8) {
-      rec.hash = mix_word(rec.hash, rec.pending);
+      add_word(rec, rec.pending);
       rec.pending = 0;
       rec.pending_count = 0;
     }
   }
-  uint64_t h = rec.hash;
+  while (n >= 8 && rec.lane != 0) {
+    uint64_t w;
+    std::memcpy(&w, bytes, 8);
+    add_word(rec, w);
+    bytes += 8;
+    n -= 8;
+  }
+  uint64_t h0 = rec.lanes[0], h1 = rec.lanes[1], h2 = rec.lanes[2], h3 = rec.lanes[3];
+  for (; n >= 32; n -= 32, bytes += 32) {
+    uint64_t w[4];
+    std::memcpy(w, bytes, 32);
+    h0 = mix_word(h0, w[0]);
+    h1 = mix_word(h1, w[1]);
+    h2 = mix_word(h2, w[2]);
+    h3 = mix_word(h3, w[3]);
+  }
+  rec.lanes[0] = h0;
+  rec.lanes[1] = h1;
+  rec.lanes[2] = h2;
+  rec.lanes[3] = h3;
   for (; n >= 8; n -= 8, bytes += 8) {
     uint64_t w;
     std::memcpy(&w, bytes, 8);
-    h = mix_word(h, w);
+    add_word(rec, w);
   }
-  rec.hash = h;
   for (; n > 0; n--) rec.pending |= static_cast<uint64_t>(*bytes++) << (8 * rec.pending_count++);
 }
 
 uint64_t input_record_hash(const InputRecord& rec) {
-  return mix_word(mix_word(rec.hash, rec.pending), rec.size);
+  uint64_t h = mix_word(rec.lanes[0], rec.lanes[1]);
+  h = mix_word(h, rec.lanes[2]);
+  h = mix_word(h, rec.lanes[3]);
+  h = mix_word(h, static_cast<uint64_t>(rec.lane));
+  return mix_word(mix_word(h, rec.pending), rec.size);
 }
 
 void trace_start() {
@@ -291,25 +323,80 @@ bool trace_replayable() {
   return true;
 }
 
+namespace {
+
+struct CompiledStep {
+  uint8_t kind;
+  uint8_t entry;
+  uint8_t operand;
+  uint8_t a;
+  uint8_t b;
+};
+
+// Every shape as the steps that carry it out; shape k spans start[k] to start[k+1].
+void compile_shapes(const Trace& t, std::vector<CompiledStep>& steps, std::vector<uint32_t>& start) {
+  size_t shapes = t.shape_start.size() - 1;
+  start.assign(shapes + 1, 0);
+  steps.reserve(t.shape_bytes.size() / 2);
+  for (size_t k = 0; k < shapes; k++) {
+    start[k] = static_cast<uint32_t>(steps.size());
+    const uint8_t* r = t.shape_bytes.data() + t.shape_start[k];
+    const uint8_t* end = t.shape_bytes.data() + t.shape_start[k + 1];
+    for (; r < end; r += 2) {
+      int production = r[0];
+      uint8_t entry = r[1];
+      bool next_same = r + 2 < end && r[3] == entry;
+      if (production == TRACE_RESET) {
+        steps.push_back({REPLAY_RESET, entry, 0, 0, 0});
+        continue;
+      }
+      ReplayStep step = replay_step_of(production);
+      if (step.kind == REPLAY_SYMBOL && next_same && r[2] == 159) {
+        steps.push_back({REPLAY_SYMBOL_OPERAND, entry, 0, 0, 0});
+        r += 2;
+        continue;
+      }
+      if (step.kind == REPLAY_INT && next_same && r[2] == 160) {
+        steps.push_back({REPLAY_INT_OPERAND, entry, 0, 0, 0});
+        r += 2;
+        continue;
+      }
+      steps.push_back({step.kind, entry, step.operand, step.a, step.b});
+    }
+  }
+  start[shapes] = static_cast<uint32_t>(steps.size());
+}
+
+}  // namespace
+
 void trace_replay() {
   Trace& t = g->trace;
   parser_start();
   arena_reset(g->statement);
+  std::vector<CompiledStep> steps;
+  std::vector<uint32_t> start;
+  compile_shapes(t, steps, start);
   ParseValue* stack = g->parser.value_stack;
   Symbol* const* refs = g->references.data();
   size_t ref = 0, ref_count = g->references.size();
-  const uint8_t* shapes = t.shape_bytes.data();
-  const uint32_t* start = t.shape_start.data();
+  auto next_symbol = [&]() -> Symbol* {
+    Symbol* sym = ref < ref_count ? refs[ref] : nullptr;
+    ref++;
+    return sym;
+  };
+  // The items of the data list being built: one at a time, linked when its directive runs.
+  std::vector<DataItem> items;
   // The value stream, read along with the shapes.
   size_t value_chunk = 0;
   const uint8_t* vp = nullptr;
   const uint8_t* vend = nullptr;
-  auto next_value_chunk = [&]() {
+  auto value = [&]() -> uint32_t {
     while (vp == vend && value_chunk < t.values.chunks.size()) {
       vp = t.values.chunks[value_chunk].get();
       vend = vp + t.values.used[value_chunk];
       value_chunk++;
     }
+    return get_varint(vp);
   };
   for (size_t c = 0; c < t.shapes_used.chunks.size(); c++) {
     const uint8_t* p = t.shapes_used.chunks[c].get();
@@ -317,40 +404,77 @@ void trace_replay() {
     while (p < end) {
       uint32_t id = get_varint(p);
       if (id == INCLUDE_SHAPE) {
-        next_value_chunk();
-        const std::string& name = t.includes[get_varint(vp)];
+        const std::string& name = t.includes[value()];
         out_write(g->out, name.data(), name.size());
         out_putc(g->out, '\n');
         continue;
       }
-      const uint8_t* r = shapes + start[id];
-      const uint8_t* r_end = shapes + start[id + 1];
-      for (; r < r_end; r += 2) {
-        int production = r[0];
-        ParseValue* v = &stack[r[1]];
-        switch (production) {
-          case 167:
-            v->symbol = ref < ref_count ? refs[ref] : nullptr;
-            ref++;
+      const CompiledStep* st = steps.data() + start[id];
+      const CompiledStep* st_end = steps.data() + start[id + 1];
+      for (; st < st_end; st++) {
+        ParseValue* v = &stack[st->entry];
+        switch (st->kind) {
+          case REPLAY_SYMBOL_OPERAND:
+            v->expr = symbol_value(next_symbol());
             break;
-          case 163:
-          case 164:
-          case 165:
-            next_value_chunk();
-            v->integer = unzigzag(get_varint(vp));
+          case REPLAY_INT_OPERAND:
+            v->expr = expr_number(unzigzag(value()));
             break;
-          case 162: {
-            next_value_chunk();
-            uint32_t n = get_varint(vp);
-            v->string = arena_strdup(g->statement, reinterpret_cast<const char*>(vp), n);
-            vp += n;
+          case REPLAY_SYMBOL:
+            v->symbol = next_symbol();
+            break;
+          case REPLAY_INT:
+            v->integer = unzigzag(value());
+            break;
+          case REPLAY_STRING: {
+            uint32_t n = value();
+            v->string = reinterpret_cast<const char*>(vp);  // kept with its NUL
+            vp += n + 1;
             break;
           }
-          case TRACE_RESET:
+          case REPLAY_SYMBOL_VALUE:
+            v->expr = symbol_value(v->symbol);
+            break;
+          case REPLAY_NUMBER:
+            v->expr = expr_number(v->integer);
+            break;
+          case REPLAY_OPCODE:
+            emit_opcode(2, st->a, g->current_section);
+            break;
+          case REPLAY_BYTE:
+            emit_byte_operand(2, st->a, v[st->operand].expr, g->current_section);
+            break;
+          case REPLAY_WORD:
+            emit_word_operand(2, st->a, v[st->operand].expr, g->current_section);
+            break;
+          case REPLAY_BRANCH:
+            emit_branch(2, st->a, v[st->operand].expr, g->current_section);
+            break;
+          case REPLAY_PAIR:
+            emit_zp_or_abs(st->a, st->b, v[st->operand].expr);
+            break;
+          case REPLAY_ITEM_VALUE:
+            items.push_back(DataItem{DATA_VALUE, nullptr, v->expr, nullptr});
+            break;
+          case REPLAY_ITEM_STRING:
+            items.push_back(DataItem{DATA_STRING, nullptr, ExprValue{0, 0}, v->string});
+            break;
+          case REPLAY_APPEND:
+            break;
+          case REPLAY_CELLS: {
+            for (size_t i = 0; i + 1 < items.size(); i++) items[i].next = &items[i + 1];
+            DataList list{items.empty() ? nullptr : &items.front(), items.empty() ? nullptr : &items.back()};
+            if (st->a == 1) directive_db(2, list, g->current_section);
+            else if (st->a == 2) directive_dw(2, list, g->current_section);
+            else directive_dl(2, list, g->current_section);
+            items.clear();
+            break;
+          }
+          case REPLAY_RESET:
             arena_reset(g->statement);
             break;
           default:
-            run_action(production, v);
+            run_action(st->a, v);
             break;
         }
       }

@@ -80,7 +80,8 @@ struct InputRecord {
   bool regular = false;
   bool at_end = false;    // the reads reached the end of the file
   uint64_t size = 0;      // bytes read
-  uint64_t hash = 0;
+  uint64_t lanes[4] = {1, 2, 3, 4};  // the hash of the whole words, word k in lane k % 4
+  int lane = 0;           // the lane of the next whole word
   uint64_t pending = 0;   // bytes of an unfinished 8-byte word
   int pending_count = 0;
 };

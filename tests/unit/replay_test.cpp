@@ -149,4 +149,30 @@ TEST_F(ReplayTest, LongSourceWithEveryLiteralKind) {
   EXPECT_GT(r.xex.size(), 1000000u);
 }
 
+// Pass 1 hashes each file as its reads come; the check before pass 2 reads it in other
+// pieces. However the bytes are cut, the hash must be the same, and a changed byte anywhere
+// must change it.
+TEST(InputHash, SameForEveryCutAndChangedByEveryByte) {
+  std::string text;
+  for (int i = 0; i < 300; i++) text += static_cast<char>('!' + (i * 7) % 90);
+  auto hash_in_pieces = [](const std::string& bytes, size_t first, size_t second) {
+    InputRecord rec;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    input_record_bytes(rec, p, first);
+    input_record_bytes(rec, p + first, second - first);
+    input_record_bytes(rec, p + second, bytes.size() - second);
+    return input_record_hash(rec);
+  };
+  uint64_t whole = hash_in_pieces(text, 0, 0);
+  for (size_t first = 0; first <= text.size(); first += 3)
+    for (size_t second = first; second <= text.size(); second += 17)
+      ASSERT_EQ(hash_in_pieces(text, first, second), whole) << first << " " << second;
+  for (size_t i = 0; i < text.size(); i++) {
+    std::string changed = text;
+    changed[i] ^= 1;
+    ASSERT_NE(hash_in_pieces(changed, i / 2, i), whole) << i;
+  }
+  EXPECT_NE(hash_in_pieces(text + '\0', 0, 0), whole);  // a longer file
+}
+
 }  // namespace
