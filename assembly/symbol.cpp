@@ -31,15 +31,21 @@ Symbol* symbol_reference(const char* text) {
   }
   Symbol* sym = static_cast<Symbol*>(table_find(g->symbols, text));
   if (!sym && g->pass == 1) {
+    // The name right behind the record: a lookup that compares it finds the value there too.
     size_t n = std::strlen(text);
-    sym = static_cast<Symbol*>(record_alloc(sizeof(Symbol)));
-    sym->name = arena_strdup(g->records, text, n);
+    sym = static_cast<Symbol*>(record_alloc(sizeof(Symbol) + n + 1));
+    char* name = reinterpret_cast<char*>(sym + 1);
+    std::memcpy(name, text, n + 1);
+    sym->name = name;
+    sym->number = static_cast<uint32_t>(g->symbol_list.size());
+    g->symbol_list.push_back(sym);
     table_insert(g->symbols, sym);
     out_write(g->out, "Added ", 6);
     out_write(g->out, text, n);
     out_putc(g->out, '\n');
   }
-  if (g->pass == 1) g->references.push_back(sym);
+  // While pass 1's trace is recorded, it keeps the symbols for pass 2.
+  if (g->pass == 1 && !g->trace.recording) g->references.push_back(sym);
   if (sym) return sym;
   report_error("Symbol %s Not Defined\n", text);
   return nullptr;

@@ -9,6 +9,7 @@ struct Symbol {
   const char* name;  // whole name; the key of the symbol table
   uint16_t value;
   int16_t defined;
+  uint32_t number;   // order of creation: the run's symbol_list holds it there
 };
 
 Symbol* symbol_reference(const char* text);

@@ -74,6 +74,7 @@ struct Run {
   // same identifiers in the same order, so it takes each from here when the names agree,
   // and looks names up again from the first one that does not.
   std::vector<Symbol*> references;
+  std::vector<Symbol*> symbol_list;  // every symbol, in the order pass 1 created them
   size_t reference_next = 0;
   bool references_valid = true;
 

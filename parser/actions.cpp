@@ -128,7 +128,7 @@ void perform_operand(int first, int second, ParseValue* top) {
     Symbol* sym = symbol_reference(top->text);
     top->expr = symbol_value(sym);
     if (recording) {
-      trace_action(167, top);
+      trace_symbol(top, sym);
       trace_action(159, top);
     }
     return;

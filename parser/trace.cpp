@@ -377,13 +377,8 @@ void trace_replay() {
   std::vector<uint32_t> start;
   compile_shapes(t, steps, start);
   ParseValue* stack = g->parser.value_stack;
-  Symbol* const* refs = g->references.data();
-  size_t ref = 0, ref_count = g->references.size();
-  auto next_symbol = [&]() -> Symbol* {
-    Symbol* sym = ref < ref_count ? refs[ref] : nullptr;
-    ref++;
-    return sym;
-  };
+  Symbol* const* symbols = g->symbol_list.data();
+  size_t symbol_count = g->symbol_list.size();
   // The items of the data list being built: one at a time, linked when its directive runs.
   std::vector<DataItem> items;
   // The value stream, read along with the shapes.
@@ -397,6 +392,10 @@ void trace_replay() {
       value_chunk++;
     }
     return get_varint(vp);
+  };
+  auto next_symbol = [&]() -> Symbol* {
+    uint32_t k = value();
+    return k != 0 && k <= symbol_count ? symbols[k - 1] : nullptr;
   };
   for (size_t c = 0; c < t.shapes_used.chunks.size(); c++) {
     const uint8_t* p = t.shapes_used.chunks[c].get();

@@ -38,13 +38,22 @@ inline void trace_value(uint32_t v) {
 
 inline int trace_entry(const ParseValue* rhs) { return static_cast<int>(rhs - g->parser.value_stack); }
 
-// An action that ran on rhs: its record, and the value of a literal.
+// The symbol an identifier named: its number + 1, 0 for none.
+inline void trace_symbol(const ParseValue* rhs, const Symbol* sym) {
+  trace_record(167, trace_entry(rhs));
+  trace_value(sym ? sym->number + 1 : 0);
+}
+
+// An action that ran on rhs: its record, and the value of a literal or an identifier.
 inline void trace_action(int production, const ParseValue* rhs) {
-  trace_record(production, trace_entry(rhs));
-  if (production >= 162 && production <= 165) {
+  if (production >= 162) {
+    if (production == 167) return trace_symbol(rhs, rhs->symbol);
+    trace_record(production, trace_entry(rhs));
     if (production == 162) return trace_string(rhs->string);
-    trace_value(trace_zigzag(rhs->integer));
+    if (production <= 165) trace_value(trace_zigzag(rhs->integer));
+    return;
   }
+  trace_record(production, trace_entry(rhs));
 }
 
 // A literal whose value was worked out without running its action.
