@@ -5,12 +5,27 @@
 #include <cstring>
 #include <vector>
 
+// Memory for big tables, from the system: zero-filled, and from 2 MiB up in pages of 2 MiB
+// where the system allows them (a table read all over then misses far fewer address
+// translations). `map` is null for a block from the heap.
+struct BigBlock {
+  char* data = nullptr;
+  void* map = nullptr;
+  size_t map_length = 0;
+};
+BigBlock big_alloc(size_t n);  // "Out of Memory" stop when none
+void big_free(BigBlock& b);
+
 struct Arena {
   std::vector<char*> chunks;  // bump chunks, each CHUNK bytes; chunks[0] survives a reset
+  std::vector<BigBlock> big_chunks;  // BIG_CHUNK bytes each, once the chunks reach BIG_AFTER
   std::vector<char*> large;   // blocks too big for a chunk
   char* cur = nullptr;
   size_t left = 0;
+  size_t chunk_bytes = 0;     // in `chunks`
   static constexpr size_t CHUNK = 64 * 1024;
+  static constexpr size_t BIG_AFTER = size_t{2} << 20;
+  static constexpr size_t BIG_CHUNK = size_t{2} << 20;
   Arena() = default;
   Arena(const Arena&) = delete;
   Arena& operator=(const Arena&) = delete;

@@ -44,12 +44,19 @@ static const char* payload_name(const void* payload) {
   return static_cast<const NamedPayload*>(payload)->name;
 }
 
+// A new empty index of `size` slots (the old one is freed).
+static void index_allocate(NameTable* t, size_t size) {
+  big_free(t->index_memory);
+  t->index_memory = big_alloc(size * sizeof(NameIndexSlot));
+  t->index = reinterpret_cast<NameIndexSlot*>(t->index_memory.data);
+  t->index_size = size;
+}
+
 NameTable* table_create(int32_t buckets) {
   NameTable* t = new NameTable();
   t->bucket_count = buckets;
   t->heads.assign(static_cast<size_t>(buckets), nullptr);
-  t->index.assign(64, NameIndexSlot{0, nullptr});
-  t->recent.assign(NameTable::RECENT, NameIndexSlot{0, nullptr});
+  index_allocate(t, 64);
   return t;
 }
 
@@ -66,7 +73,7 @@ void record_free(void*) {
 }
 
 static size_t index_slot(const NameTable* t, uint64_t key, const char* name) {
-  size_t mask = t->index.size() - 1;
+  size_t mask = t->index_size - 1;
   size_t i = static_cast<size_t>(key) & mask;
   for (;;) {
     const NameIndexSlot& s = t->index[i];
@@ -77,15 +84,20 @@ static size_t index_slot(const NameTable* t, uint64_t key, const char* name) {
 }
 
 static void index_grow(NameTable* t) {
-  std::vector<NameIndexSlot> old(t->index.size() * 2, NameIndexSlot{0, nullptr});
-  old.swap(t->index);
-  size_t mask = t->index.size() - 1;
-  for (const NameIndexSlot& s : old) {
+  BigBlock old = t->index_memory;
+  const NameIndexSlot* old_index = t->index;
+  size_t old_size = t->index_size;
+  t->index_memory = BigBlock{};
+  index_allocate(t, old_size * 2);
+  size_t mask = t->index_size - 1;
+  for (size_t k = 0; k < old_size; k++) {
+    const NameIndexSlot& s = old_index[k];
     if (s.key == 0) continue;
     size_t i = static_cast<size_t>(s.key) & mask;
     while (t->index[i].key != 0) i = (i + 1) & mask;
     t->index[i] = s;
   }
+  big_free(old);
 }
 
 void* table_insert(NameTable* table, void* payload) {
@@ -100,18 +112,17 @@ void* table_insert(NameTable* table, void* payload) {
   table->element_count++;
 
   // The newest record of a name is the one lookups find.
-  if ((table->index_used + 1) * 2 > table->index.size()) index_grow(table);
+  if ((table->index_used + 1) * 2 > table->index_size) index_grow(table);
   uint64_t key = index_key(name);
   size_t i = index_slot(table, key, name);
   if (table->index[i].key == 0) table->index_used++;
   table->index[i] = NameIndexSlot{key, payload};
-  table->recent[key & (NameTable::RECENT - 1)] = NameIndexSlot{key, payload};
   return payload;
 }
 
 // Removes slot i of the index, moving later slots of its probe run back into the gap.
 static void index_erase(NameTable* t, size_t i) {
-  size_t mask = t->index.size() - 1;
+  size_t mask = t->index_size - 1;
   t->index[i] = NameIndexSlot{0, nullptr};
   t->index_used--;
   size_t j = i;
@@ -137,7 +148,6 @@ void* table_remove(NameTable* table, void* payload) {
 
   const char* name = payload_name(payload);
   uint64_t key = index_key(name);
-  table->recent[key & (NameTable::RECENT - 1)] = NameIndexSlot{0, nullptr};
   size_t i = index_slot(table, key, name);
   if (table->index[i].key != 0 && table->index[i].payload == payload) {
     // An older record of the same name, if any, becomes the one lookups find: the first
@@ -161,10 +171,25 @@ void* table_remove(NameTable* table, void* payload) {
 void* table_find(const NameTable* table, const char* name) {
   if (!table) return nullptr;
   uint64_t key = index_key(name);
-  NameIndexSlot& r = const_cast<NameTable*>(table)->recent[key & (NameTable::RECENT - 1)];
-  if (r.key == key && std::strcmp(payload_name(r.payload), name) == 0) return r.payload;
   const NameIndexSlot& s = table->index[index_slot(table, key, name)];
-  if (!s.key) return nullptr;
-  r = s;
-  return s.payload;
+  return s.key ? s.payload : nullptr;
+}
+
+std::vector<void*> table_collect(const NameTable* table) {
+  size_t buckets = static_cast<size_t>(table->bucket_count);
+  std::vector<std::vector<void*>> chains(buckets);
+  std::vector<NamedNode*> at(table->heads.begin(), table->heads.end());
+  for (bool more = true; more;) {
+    more = false;
+    for (size_t b = 0; b < buckets; b++) {
+      if (!at[b]) continue;
+      chains[b].push_back(node_payload(at[b]));
+      at[b] = at[b]->next;
+      more = more || at[b];
+    }
+  }
+  std::vector<void*> all;
+  all.reserve(static_cast<size_t>(table->element_count > 0 ? table->element_count : 0));
+  for (const auto& chain : chains) all.insert(all.end(), chain.begin(), chain.end());
+  return all;
 }

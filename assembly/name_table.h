@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "assembly/arena.h"
+
 struct NamedNode {
   NamedNode* next;   // following record of the same chain
   NamedNode** back;  // the link that points at this node
@@ -21,12 +23,14 @@ struct NameTable {
   int32_t bucket_count = 0;
   int32_t element_count = 0;
   std::vector<NamedNode*> heads;
-  std::vector<NameIndexSlot> index;  // open addressing, power-of-two size
+  NameIndexSlot* index = nullptr;  // open addressing, power-of-two size
+  size_t index_size = 0;
   size_t index_used = 0;
-  // The records found or inserted most recently, by the low bits of their key: names used
-  // again soon after (local labels near their use) are found without touching the index.
-  static constexpr size_t RECENT = 2048;
-  std::vector<NameIndexSlot> recent;
+  BigBlock index_memory;
+  NameTable() = default;
+  NameTable(const NameTable&) = delete;
+  NameTable& operator=(const NameTable&) = delete;
+  ~NameTable() { big_free(index_memory); }
 };
 
 // The payload of every record begins with its name.
@@ -43,6 +47,10 @@ void record_free(void* payload);
 void* table_insert(NameTable* table, void* payload);
 void* table_remove(NameTable* table, void* payload);
 void* table_find(const NameTable* table, const char* name);
+// Every payload in table order (bucket 0 up, each chain from its head). The chains are
+// walked side by side, so that the reads of their nodes overlap.
+std::vector<void*> table_collect(const NameTable* table);
+
 
 inline NamedNode* record_node(void* payload) {
   return reinterpret_cast<NamedNode*>(static_cast<char*>(payload) - sizeof(NamedNode));

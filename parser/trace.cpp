@@ -397,6 +397,11 @@ void trace_replay() {
     uint32_t k = value();
     return k != 0 && k <= symbol_count ? symbols[k - 1] : nullptr;
   };
+  // Pass 2 changes no symbol's value: what symbol_value gives, for every symbol by number,
+  // in one small array (the records lie all over memory; this is read in their order once).
+  std::vector<uint32_t> known(symbol_count);
+  for (size_t k = 0; k < symbol_count; k++)
+    known[k] = static_cast<uint32_t>(symbols[k]->value) | (symbols[k]->defined ? 0x10000u : 0u);
   for (size_t c = 0; c < t.shapes_used.chunks.size(); c++) {
     const uint8_t* p = t.shapes_used.chunks[c].get();
     const uint8_t* end = p + t.shapes_used.used[c];
@@ -413,9 +418,20 @@ void trace_replay() {
       for (; st < st_end; st++) {
         ParseValue* v = &stack[st->entry];
         switch (st->kind) {
-          case REPLAY_SYMBOL_OPERAND:
-            v->expr = symbol_value(next_symbol());
+          case REPLAY_SYMBOL_OPERAND: {
+            uint32_t k = value();
+            if (k == 0 || k > symbol_count) {
+              v->expr = ExprValue{0, 0};
+              break;
+            }
+            uint32_t w = known[k - 1];
+            if (!(w >> 16)) {
+              v->expr = symbol_value(symbols[k - 1]);  // reports it
+              break;
+            }
+            v->expr = ExprValue{static_cast<int32_t>(w & 0xFFFF), 1};
             break;
+          }
           case REPLAY_INT_OPERAND:
             v->expr = expr_number(unzigzag(value()));
             break;
