@@ -14,10 +14,15 @@ struct DataItem {
   const char* text;   // string item, NUL-terminated
 };
 
-// A list as the parser keeps it: its first item and, for appending, its last.
+// A list as the parser keeps it: its first item and, for appending, its last. Pass 1 only
+// measures, and keeps no items: the list is then its number of cells of one byte (a value
+// counts one, a string its characters).
 struct DataList {
   DataItem* head;
-  DataItem* tail;
+  union {
+    DataItem* tail;
+    uint64_t units;  // pass 1
+  };
 };
 
 DataList data_item_value(ExprValue v);
