@@ -9,16 +9,15 @@
 
 static constexpr size_t ALIGN = 16;
 
-BigBlock big_alloc(size_t n) {
-  constexpr size_t PAGE = size_t{2} << 20;
+static constexpr size_t HUGE_PAGE = size_t{2} << 20;
+
+// A mapping of at least n bytes, aligned to 2 MiB, in pages of 2 MiB where allowed.
+static BigBlock map_huge(size_t n, bool reserve_only) {
+  constexpr size_t PAGE = HUGE_PAGE;
   BigBlock b;
-  if (n < PAGE) {
-    b.data = static_cast<char*>(std::calloc(1, n == 0 ? 1 : n));
-    if (!b.data) out_of_memory();
-    return b;
-  }
   size_t length = (n + PAGE - 1) & ~(PAGE - 1);
-  void* map = ::mmap(nullptr, length + PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  int flags = MAP_PRIVATE | MAP_ANONYMOUS | (reserve_only ? MAP_NORESERVE : 0);
+  void* map = ::mmap(nullptr, length + PAGE, PROT_READ | PROT_WRITE, flags, -1, 0);
   if (map == MAP_FAILED) out_of_memory();
   b.map = map;
   b.map_length = length + PAGE;
@@ -29,14 +28,48 @@ BigBlock big_alloc(size_t n) {
   return b;
 }
 
+Region::~Region() {
+  for (BigBlock& b : maps) ::munmap(b.map, b.map_length);
+}
+
+void* region_alloc(size_t n) {
+  constexpr size_t RESERVE = size_t{32} << 20;
+  Region& r = g->region;
+  n = (n + 63) & ~size_t{63};
+  if (n > r.left) {
+    r.maps.reserve(r.maps.size() + 1);
+    BigBlock b = map_huge(n > RESERVE ? n : RESERVE, true);
+    r.maps.push_back(b);
+    r.cur = b.data;
+    r.left = (n > RESERVE ? n : RESERVE);
+    r.left = (r.left + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+  }
+  char* p = r.cur;
+  r.cur += n;
+  r.left -= n;
+  return p;
+}
+
+BigBlock big_alloc(size_t n) {
+  constexpr size_t PAGE = HUGE_PAGE;
+  BigBlock b;
+  if (n < PAGE) {
+    b.data = static_cast<char*>(region_alloc(n == 0 ? 1 : n));
+    b.in_region = true;
+    return b;
+  }
+  return map_huge(n, false);
+}
+
 void big_free(BigBlock& b) {
   if (b.map) ::munmap(b.map, b.map_length);
-  else std::free(b.data);
+  else if (!b.in_region) std::free(b.data);
   b = BigBlock{};
 }
 
 Arena::~Arena() {
-  for (char* c : chunks) std::free(c);
+  if (!in_region)
+    for (char* c : chunks) std::free(c);
   for (BigBlock& b : big_chunks) big_free(b);
   for (char* c : large) std::free(c);
 }
@@ -45,13 +78,13 @@ void* arena_alloc(Arena& a, size_t n) {
   n = n == 0 ? ALIGN : (n + ALIGN - 1) & ~(ALIGN - 1);
   if (n > a.left) {
     if (n > Arena::CHUNK / 4) return arena_alloc_large(a, n);
-    if (a.chunk_bytes >= Arena::BIG_AFTER) {
+    if (a.chunk_bytes >= Arena::BIG_AFTER && !a.in_region) {
       a.big_chunks.reserve(a.big_chunks.size() + 1);
       a.big_chunks.push_back(big_alloc(Arena::BIG_CHUNK));
       a.cur = a.big_chunks.back().data;
       a.left = Arena::BIG_CHUNK;
     } else {
-      char* c = static_cast<char*>(std::malloc(Arena::CHUNK));
+      char* c = a.in_region ? static_cast<char*>(region_alloc(Arena::CHUNK)) : static_cast<char*>(std::malloc(Arena::CHUNK));
       if (!c) out_of_memory();
       a.chunks.push_back(c);
       a.chunk_bytes += Arena::CHUNK;
@@ -67,6 +100,7 @@ void* arena_alloc(Arena& a, size_t n) {
 }
 
 void* arena_alloc_large(Arena& a, size_t n) {
+  if (a.in_region) return region_alloc(n);
   a.large.reserve(a.large.size() + 1);
   char* c = static_cast<char*>(std::calloc(1, n == 0 ? 1 : n));
   if (!c) out_of_memory();
@@ -83,7 +117,7 @@ char* arena_strdup(Arena& a, const char* text, size_t n) {
 void arena_reset(Arena& a) {
   for (char* c : a.large) std::free(c);
   a.large.clear();
-  if (a.chunks.empty()) return;
+  if (a.chunks.empty() || a.in_region) return;
   for (size_t i = 1; i < a.chunks.size(); i++) std::free(a.chunks[i]);
   a.chunks.resize(1);
   a.chunk_bytes = Arena::CHUNK;

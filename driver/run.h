@@ -45,6 +45,7 @@ struct RunIO {
 };
 
 struct Run {
+  Region region;  // first: the last to go, after everything that lives in it
   RunIO io;
   OutStream out;  // standard output
   OutStream err;  // standard error
@@ -82,7 +83,7 @@ struct Run {
   std::vector<InputRecord> inputs;  // the files that pass 1 read, in the order it opened them
 
   // Every member starts as its initializer says; the stream buffers are not cleared.
-  Run() {}
+  Run() { records.in_region = true; }
   ~Run();
 };
 

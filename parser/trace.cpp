@@ -2,6 +2,7 @@
 #include "parser/trace.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,6 +47,8 @@ inline void add_word(InputRecord& rec, uint64_t w) {
 int32_t unzigzag(uint32_t u) { return static_cast<int32_t>((u >> 1) ^ (0u - (u & 1))); }
 
 void clear(ChunkedBytes& cb) {
+  // The chunks lie in the run's region, which keeps them to the end: their pages go back.
+  for (uint8_t* chunk : cb.chunks) ::madvise(chunk, ChunkedBytes::CHUNK, MADV_DONTNEED);
   cb.chunks.clear();
   cb.used.clear();
   cb.cur = cb.limit = nullptr;
@@ -152,9 +155,9 @@ bool chunk_grow(ChunkedBytes& cb, size_t n) {
     abandon();
     return false;
   }
-  if (!cb.chunks.empty()) cb.used.push_back(static_cast<size_t>(cb.cur - cb.chunks.back().get()));
-  cb.chunks.push_back(std::make_unique_for_overwrite<uint8_t[]>(ChunkedBytes::CHUNK));
-  cb.cur = cb.chunks.back().get();
+  if (!cb.chunks.empty()) cb.used.push_back(static_cast<size_t>(cb.cur - cb.chunks.back()));
+  cb.chunks.push_back(static_cast<uint8_t*>(region_alloc(ChunkedBytes::CHUNK)));
+  cb.cur = cb.chunks.back();
   cb.limit = cb.cur + ChunkedBytes::CHUNK;
   t.total += ChunkedBytes::CHUNK;
   return true;
@@ -278,7 +281,7 @@ void trace_finish() {
   t.recording = false;
   if (!t.usable) return abandon();
   for (ChunkedBytes* cb : {&t.shapes_used, &t.values})
-    if (!cb->chunks.empty()) cb->used.push_back(static_cast<size_t>(cb->cur - cb->chunks.back().get()));
+    if (!cb->chunks.empty()) cb->used.push_back(static_cast<size_t>(cb->cur - cb->chunks.back()));
 }
 
 // Whether a file still holds the bytes that pass 1 read from it.
@@ -387,7 +390,7 @@ void trace_replay() {
   const uint8_t* vend = nullptr;
   auto value = [&]() -> uint32_t {
     while (vp == vend && value_chunk < t.values.chunks.size()) {
-      vp = t.values.chunks[value_chunk].get();
+      vp = t.values.chunks[value_chunk];
       vend = vp + t.values.used[value_chunk];
       value_chunk++;
     }
@@ -403,7 +406,7 @@ void trace_replay() {
   for (size_t k = 0; k < symbol_count; k++)
     known[k] = static_cast<uint32_t>(symbols[k]->value) | (symbols[k]->defined ? 0x10000u : 0u);
   for (size_t c = 0; c < t.shapes_used.chunks.size(); c++) {
-    const uint8_t* p = t.shapes_used.chunks[c].get();
+    const uint8_t* p = t.shapes_used.chunks[c];
     const uint8_t* end = p + t.shapes_used.used[c];
     while (p < end) {
       uint32_t id = get_varint(p);

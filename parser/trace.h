@@ -22,7 +22,7 @@
 // Bytes kept in chunks; a unit written at once never spans two chunks.
 struct ChunkedBytes {
   static constexpr size_t CHUNK = size_t{1} << 18;
-  std::vector<std::unique_ptr<uint8_t[]>> chunks;
+  std::vector<uint8_t*> chunks;  // in the run's region
   std::vector<size_t> used;  // bytes used in each chunk but the last
   uint8_t* cur = nullptr;
   uint8_t* limit = nullptr;
