@@ -18,8 +18,9 @@ uint16_t name_hash(const char* name) {
 
 // The index's own hash: strong, so that names differing only in their digits spread out;
 // eight characters at a time.
-static uint64_t index_key(const char* name) {
-  size_t n = std::strlen(name);
+static uint64_t index_key(const char* name) { return table_key(name, std::strlen(name)); }
+
+uint64_t table_key(const char* name, size_t n) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(name);
   uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
   for (; n >= 8; n -= 8, p += 8) {
@@ -100,6 +101,14 @@ static void index_grow(NameTable* t) {
   big_free(old);
 }
 
+static void remember_hint(NameTable* t, uint64_t key, void* payload) {
+  if (!t->hints) {
+    if (t->index_size < 4096) return;
+    t->hints = reinterpret_cast<void**>(big_alloc(NameTable::HINTS * sizeof(void*)).data);  // the run's region
+  }
+  t->hints[key & (NameTable::HINTS - 1)] = payload;
+}
+
 void* table_insert(NameTable* table, void* payload) {
   const char* name = payload_name(payload);
   size_t bucket = name_hash(name) % static_cast<uint32_t>(table->bucket_count);
@@ -117,6 +126,7 @@ void* table_insert(NameTable* table, void* payload) {
   size_t i = index_slot(table, key, name);
   if (table->index[i].key == 0) table->index_used++;
   table->index[i] = NameIndexSlot{key, payload};
+  remember_hint(table, key, payload);
   return payload;
 }
 
@@ -173,6 +183,14 @@ void* table_find(const NameTable* table, const char* name) {
   uint64_t key = index_key(name);
   const NameIndexSlot& s = table->index[index_slot(table, key, name)];
   return s.key ? s.payload : nullptr;
+}
+
+
+void* table_find_key(NameTable* table, const char* name, uint64_t key) {
+  const NameIndexSlot& s = table->index[index_slot(table, key, name)];
+  if (!s.key) return nullptr;
+  remember_hint(table, key, s.payload);
+  return s.payload;
 }
 
 std::vector<void*> table_collect(const NameTable* table) {

@@ -1,6 +1,7 @@
 // Symbols and labels.
 #include "assembly/symbol.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "driver/run.h"
@@ -29,7 +30,13 @@ Symbol* symbol_reference(const char* text) {
   if (g->pass == 2) {
     if (Symbol* sym = recorded_reference(text)) return sym;
   }
-  Symbol* sym = static_cast<Symbol*>(table_find(g->symbols, text));
+  // The scanner has the key of its current text when it read a name straight from its block.
+  const Scanner& sc = g->scanner;
+  uint64_t key = text == sc.text && sc.text_key ? sc.text_key : table_key(text, std::strlen(text));
+#ifdef XEXASM_CHECKS
+  if (key != table_key(text, std::strlen(text))) std::abort();
+#endif
+  Symbol* sym = static_cast<Symbol*>(table_find_key(g->symbols, text, key));
   if (!sym && g->pass == 1) {
     // The name right behind the record: a lookup that compares it finds the value there too.
     size_t n = std::strlen(text);

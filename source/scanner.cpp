@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "assembly/name_table.h"
 #include "driver/run.h"
 
 const KeywordEntry keyword_table[68] = {
@@ -252,6 +253,7 @@ static inline int fast_token(Reader& r, Scanner& sc) {
     if (c == '\n' || c == '\t' || c == '\r' || c == 0x1A) return -1;
     sc.text[0] = static_cast<char>(c);
     sc.text[1] = '\0';
+    sc.text_key = 0;
     sc.token_pos = SrcPos{line, col};
     in.p = p + 2;
     in.pos.col = col + 2;
@@ -287,6 +289,7 @@ static inline int fast_token(Reader& r, Scanner& sc) {
     std::memcpy(sc.text, from, len);
   }
   sc.text[len] = '\0';
+  sc.text_key = 0;
   sc.token_pos = SrcPos{line, col};
   in.p = q;
   in.pos.col = col + static_cast<int32_t>(q - p);
@@ -299,6 +302,11 @@ static inline int fast_token(Reader& r, Scanner& sc) {
       in.pos.col = col;
       return -1;
     }
+    // A name: its lookup follows at once. Its key now, and the memory that lookup reads
+    // asked for already.
+    uint64_t key = table_key(sc.text, len);
+    sc.text_key = key;
+    if (g->symbols) table_prefetch(g->symbols, key);
   }
   return code;
 }
@@ -316,6 +324,7 @@ int next_token() {
 __attribute__((noinline)) static int next_token_general() {
   Scanner& sc = g->scanner;
   Reader& r = g->reader;
+  sc.text_key = 0;  // whatever text this path sets, its key is not worked out here
   if (g->debug) note("Enter Lex\n");
   for (;;) {
     skip_blanks(r);

@@ -17,6 +17,9 @@ extern const KeywordEntry keyword_table[68];  // 67 keywords in order, then the 
 struct Scanner {
   char text[TOKEN_TEXT_SIZE] = {};  // text of the most recent token that sets it
   SrcPos token_pos{1, 1};      // position of the first character of the last token
+  // The symbol index's key of `text`, when the scanner worked it out (a name read straight
+  // from the block), else 0. Set whenever the text is.
+  uint64_t text_key = 0;
 };
 
 int next_token();
