@@ -29,7 +29,7 @@ struct NameTable {
   BigBlock index_memory;
   // The record found or inserted last under the low bits of a key, once the table is big:
   // only a hint, for asking memory early (table_prefetch).
-  static constexpr size_t HINTS = size_t{1} << 16;
+  static constexpr size_t HINTS = size_t{1} << 14;
   void** hints = nullptr;
   NameTable() = default;
   NameTable(const NameTable&) = delete;
