@@ -390,7 +390,7 @@ void run_pass() {
     // Between statements nothing on the stack refers to the statement's memory.
     bool reset = p.depth <= 1 && p.status != PARSE_SYNTAX_ERROR && p.status != PARSE_OVERFLOW;
     if (reset) arena_reset(g->statement);
-    if (g->trace.recording) trace_feed_end(reset);
+    if (g->trace.recording) trace_feed_end();
     if (code <= 0) break;
   }
 }

@@ -71,7 +71,6 @@ enum ReplayKind : uint8_t {
   REPLAY_ITEM_STRING,   // a data item of a string
   REPLAY_APPEND,        // a data item appended to the list
   REPLAY_CELLS,         // .DB / .DW / .DL of the list, cells of a bytes
-  REPLAY_RESET,         // the statement memory released
   REPLAY_SYMBOL_OPERAND,  // REPLAY_SYMBOL, then REPLAY_SYMBOL_VALUE on the same entry
   REPLAY_INT_OPERAND,     // REPLAY_INT, then REPLAY_NUMBER on the same entry
 };

@@ -94,7 +94,9 @@ uint32_t short_shape(uint64_t key, int n) {
     if (s.length == 0) break;
     if (s.key == key && s.length == static_cast<uint32_t>(n)) return s.id;
   }
-  uint32_t id = add_shape(t.segment, n);
+  uint8_t bytes[8];
+  for (int k = 0; k < n; k++) bytes[k] = static_cast<uint8_t>(key >> (8 * k));
+  uint32_t id = add_shape(bytes, n);
   t.slots[i] = Trace::Slot{key, static_cast<uint32_t>(n), id};
   if (++t.shape_count * 2 > t.slots.size()) {
     std::vector<Trace::Slot> slots(t.slots.size() * 2, Trace::Slot{0, 0, 0});
@@ -167,10 +169,11 @@ void trace_long_record(int production, int entry) {
   Trace& t = g->trace;
   int n = t.segment_length;
   if (n + 2 > Trace::SEGMENT_LIMIT) return abandon();
+  if (n == 8)
+    for (int k = 0; k < 8; k++) t.segment[k] = static_cast<uint8_t>(t.key >> (8 * k));
   t.segment[n] = static_cast<uint8_t>(production);
   t.segment[n + 1] = static_cast<uint8_t>(entry);
   t.segment_length = n + 2;
-  t.dirty = true;
 }
 
 void trace_feed_close() {
@@ -255,7 +258,6 @@ void trace_start() {
   Trace& t = g->trace;
   t.recording = true;
   t.usable = true;
-  t.dirty = false;
   t.segment_length = 0;
   t.key = 0;
   t.shape_start.assign(2, 0);  // shape 0, the include switch, has no records
@@ -349,10 +351,6 @@ void compile_shapes(const Trace& t, std::vector<CompiledStep>& steps, std::vecto
       int production = r[0];
       uint8_t entry = r[1];
       bool next_same = r + 2 < end && r[3] == entry;
-      if (production == TRACE_RESET) {
-        steps.push_back({REPLAY_RESET, entry, 0, 0, 0});
-        continue;
-      }
       ReplayStep step = replay_step_of(production);
       if (step.kind == REPLAY_SYMBOL && next_same && r[2] == 159) {
         steps.push_back({REPLAY_SYMBOL_OPERAND, entry, 0, 0, 0});
@@ -488,9 +486,6 @@ void trace_replay() {
             items.clear();
             break;
           }
-          case REPLAY_RESET:
-            arena_reset(g->statement);
-            break;
           default:
             run_action(st->a, v);
             break;

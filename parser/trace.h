@@ -5,7 +5,7 @@
 // reductions; only the values differ (symbols defined further down are known by then).
 // The trace keeps, in order, every action that ran with the stack entry it ran on, the
 // value of every literal, each include switch (its name goes to standard output again)
-// and each point where the statement memory was released. Replaying it calls the same
+// Replaying it calls the same
 // actions on the same entries, in the same order, as parsing the text again would.
 //
 // Pass 2 uses the trace only when pass 1 reported nothing, no trace was asked for (-D),
@@ -34,10 +34,9 @@ struct ChunkedBytes {
 struct Trace {
   bool recording = false;
   bool usable = false;  // pass 1 recorded everything
-  bool dirty = false;   // something was recorded since the statement memory was released
 
-  // The feed being recorded: its first four records packed in `key`, all of them in
-  // `segment`.
+  // The feed being recorded: its first four records packed in `key` (first record
+  // lowest); from the fifth on, all of them in `segment`.
   static constexpr int SEGMENT_LIMIT = 4096;
   int segment_length = 0;
   uint64_t key = 0;

@@ -3,8 +3,6 @@
 #include "driver/run.h"
 #include "parser/trace.h"
 
-constexpr uint8_t TRACE_RESET = 255;  // the record of a release of the statement memory
-
 inline void trace_put_varint(uint8_t*& out, uint32_t v) {
   while (v >= 0x80) {
     *out++ = static_cast<uint8_t>(v | 0x80);
@@ -24,10 +22,7 @@ inline void trace_record(int production, int entry) {
   int n = t.segment_length;
   if (n >= 8) return trace_long_record(production, entry);
   t.key |= static_cast<uint64_t>(static_cast<uint32_t>(production) | static_cast<uint32_t>(entry) << 8) << (8 * n);
-  t.segment[n] = static_cast<uint8_t>(production);
-  t.segment[n + 1] = static_cast<uint8_t>(entry);
   t.segment_length = n + 2;
-  t.dirty = true;
 }
 
 inline void trace_value(uint32_t v) {
@@ -67,12 +62,8 @@ inline size_t trace_memo_slot(uint64_t key) {
 }
 
 // The end of a token's feed.
-inline void trace_feed_end(bool statement_reset) {
+inline void trace_feed_end() {
   Trace& t = g->trace;
-  if (statement_reset && t.dirty) {
-    trace_record(TRACE_RESET, 0);
-    t.dirty = false;
-  }
   int n = t.segment_length;
   if (n == 0) return;
   if (n <= 8) {
