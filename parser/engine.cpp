@@ -8,6 +8,7 @@
 #include "parser/parse_tables.h"
 #include "parser/trace_record.h"
 #include "source/scanner.h"
+#include "source/scanner_fast.h"
 
 void parser_start() {
   Parser& p = g->parser;
@@ -380,7 +381,8 @@ void run_pass() {
   parser_start();
   arena_reset(g->statement);
   for (;;) {
-    int code = next_token();
+    int code = g->debug ? -1 : fast_token(g->reader, g->scanner);
+    if (code < 0) code = g->debug ? next_token() : next_token_general();
     p.input_code = code;
     p.input.code = code;
     p.input.text = g->scanner.text;

@@ -23,5 +23,7 @@ struct Scanner {
 };
 
 int next_token();
+// The scanner's general path: every token, any input (next_token tries the common path first).
+int next_token_general();
 int keyword_lookup(const char* text);
 bool is_name_char(int c);
