@@ -101,13 +101,6 @@ static void index_grow(NameTable* t) {
   big_free(old);
 }
 
-static void remember_hint(NameTable* t, uint64_t key, void* payload) {
-  if (!t->hints) {
-    if (t->index_size < 4096) return;
-    t->hints = reinterpret_cast<void**>(big_alloc(NameTable::HINTS * sizeof(void*)).data);  // the run's region
-  }
-  t->hints[key & (NameTable::HINTS - 1)] = payload;
-}
 
 void* table_insert(NameTable* table, void* payload) {
   const char* name = payload_name(payload);
@@ -126,7 +119,6 @@ void* table_insert(NameTable* table, void* payload) {
   size_t i = index_slot(table, key, name);
   if (table->index[i].key == 0) table->index_used++;
   table->index[i] = NameIndexSlot{key, payload};
-  remember_hint(table, key, payload);
   return payload;
 }
 
@@ -186,10 +178,9 @@ void* table_find(const NameTable* table, const char* name) {
 }
 
 
-void* table_find_key(NameTable* table, const char* name, uint64_t key) {
+void* table_find_key(const NameTable* table, const char* name, uint64_t key) {
   const NameIndexSlot& s = table->index[index_slot(table, key, name)];
   if (!s.key) return nullptr;
-  remember_hint(table, key, s.payload);
   return s.payload;
 }
 

@@ -27,10 +27,7 @@ struct NameTable {
   size_t index_size = 0;
   size_t index_used = 0;
   BigBlock index_memory;
-  // The record found or inserted last under the low bits of a key, once the table is big:
-  // only a hint, for asking memory early (table_prefetch).
-  static constexpr size_t HINTS = size_t{1} << 14;
-  void** hints = nullptr;
+
   NameTable() = default;
   NameTable(const NameTable&) = delete;
   NameTable& operator=(const NameTable&) = delete;
@@ -55,13 +52,7 @@ void* table_find(const NameTable* table, const char* name);
 // The index's key of a name of n characters, and a lookup with it. The key must be that
 // name's: what table_key gives for it.
 uint64_t table_key(const char* name, size_t n);
-void* table_find_key(NameTable* table, const char* name, uint64_t key);
-// A hint for a lookup to come: the index slot of the key and the record last found under
-// its low bits are asked for now, so that the two reads overlap. Changes nothing else.
-inline void table_prefetch(const NameTable* t, uint64_t key) {
-  __builtin_prefetch(&t->index[key & (t->index_size - 1)]);
-  if (t->hints) __builtin_prefetch(t->hints[key & (NameTable::HINTS - 1)]);
-}
+void* table_find_key(const NameTable* table, const char* name, uint64_t key);
 // Every payload in table order (bucket 0 up, each chain from its head). The chains are
 // walked side by side, so that the reads of their nodes overlap.
 std::vector<void*> table_collect(const NameTable* table);

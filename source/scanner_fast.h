@@ -205,11 +205,8 @@ inline const unsigned char* pass_blanks(const unsigned char* p, const unsigned c
       in.pos.col = col;
       return -1;
     }
-    // A name: its lookup follows at once. Its key now, and the memory that lookup reads
-    // asked for already.
-    uint64_t key = table_key(sc.text, len);
-    sc.text_key = key;
-    if (g->symbols) table_prefetch(g->symbols, key);
+    // A name: its lookup follows at once, with this key.
+    sc.text_key = table_key(sc.text, len);
   }
   return code;
 }
