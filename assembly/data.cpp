@@ -19,7 +19,7 @@ DataList data_item_value(ExprValue v) {
   }
   DataItem* item = item_new(DATA_VALUE);
   item->value = v;
-  return DataList{item, item};
+  return DataList{item, {item}};
 }
 
 DataList data_item_string(const char* text) {
@@ -30,7 +30,7 @@ DataList data_item_string(const char* text) {
   }
   DataItem* item = item_new(DATA_STRING);
   item->text = arena_strdup(g->statement, text, std::strlen(text));
-  return DataList{item, item};
+  return DataList{item, {item}};
 }
 
 DataList data_list_append(DataList list, DataList item) {

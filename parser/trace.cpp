@@ -479,7 +479,7 @@ void trace_replay() {
             break;
           case REPLAY_CELLS: {
             for (size_t i = 0; i + 1 < items.size(); i++) items[i].next = &items[i + 1];
-            DataList list{items.empty() ? nullptr : &items.front(), items.empty() ? nullptr : &items.back()};
+            DataList list{items.empty() ? nullptr : &items.front(), {items.empty() ? nullptr : &items.back()}};
             if (st->a == 1) directive_db(2, list, g->current_section);
             else if (st->a == 2) directive_dw(2, list, g->current_section);
             else directive_dl(2, list, g->current_section);
