@@ -42,6 +42,9 @@ struct RunIO {
   bool* replayed = nullptr;
   // Largest section buffer a run will allocate; a larger section stops the run.
   int64_t section_limit = int64_t{1} << 24;
+  // Largest record of pass 1's parse kept for pass 2 (bytes); beyond it pass 2 reads and
+  // parses the source again.
+  size_t trace_limit = size_t{64} << 20;
 };
 
 struct Run {

@@ -18,7 +18,6 @@
 namespace {
 
 constexpr uint32_t INCLUDE_SHAPE = 0;
-constexpr size_t TRACE_LIMIT = size_t{64} << 20;  // beyond this pass 2 parses again
 
 constexpr uint64_t HASH_K = 0x9E3779B97F4A7C15ull;
 
@@ -153,7 +152,7 @@ void put_shape(uint32_t id) {
 bool chunk_grow(ChunkedBytes& cb, size_t n) {
   Trace& t = g->trace;
   if (!t.recording) return false;
-  if (t.total + ChunkedBytes::CHUNK > TRACE_LIMIT || n > ChunkedBytes::CHUNK) {
+  if (t.total + ChunkedBytes::CHUNK > g->io.trace_limit || n > ChunkedBytes::CHUNK) {
     abandon();
     return false;
   }

@@ -45,6 +45,7 @@ class ReplayTest : public ::testing::Test {
     f << text;
   }
   // One run of prog.asm; `change` runs between the passes after the files were written.
+  size_t trace_limit = size_t{64} << 20;
   Outcome run(const std::string& prog, const std::string& inc, const std::function<void()>& change,
               bool parse_twice) {
     write("prog.asm", prog);
@@ -57,6 +58,7 @@ class ReplayTest : public ::testing::Test {
     io.between_passes = change;
     io.parse_twice = parse_twice;
     io.replayed = &r.replayed;
+    io.trace_limit = trace_limit;
     r.status = xexasm_run({"prog.asm"}, io);
     return r;
   }
@@ -147,6 +149,33 @@ TEST_F(ReplayTest, LongSourceWithEveryLiteralKind) {
   EXPECT_EQ(r.status, 0) << r.err.substr(r.err.size() > 300 ? r.err.size() - 300 : 0);
   EXPECT_TRUE(r.replayed);
   EXPECT_GT(r.xex.size(), 1000000u);
+}
+
+// A record of pass 1 that outgrows its limit is dropped halfway: pass 2 then parses again,
+// with the same run as a result.
+TEST_F(ReplayTest, TraceOverItsLimitFallsBackToParsingAgain) {
+  std::string prog;
+  for (int i = 0; i < 120000; i++) {
+    if (i % 10000 == 0) prog += " .SECTION \"s" + std::to_string(i) + "\",$1000\n";  // below $10000
+    prog += "l" + std::to_string(i) + ": LDA l" + std::to_string(i) + ",X\n";
+  }
+  trace_limit = size_t{64} << 20;
+  Outcome whole = run(prog, "", nullptr, false);
+  EXPECT_TRUE(whole.replayed);
+  EXPECT_EQ(whole.status, 0) << whole.err.substr(0, 200);
+  // LDA l0,X at $1000: absolute,X ($BD) with the label's own address.
+  EXPECT_EQ(whole.xex.substr(6, 3), std::string("\xBD\x00\x10", 3));
+  // Limits of one chunk (refused at the first value) and of two and a half (refused
+  // halfway, when the shapes need their second chunk).
+  for (size_t limit : {size_t{1} << 18, size_t{5} << 17}) {
+    trace_limit = limit;
+    Outcome r = both(prog, "", nullptr);
+    EXPECT_FALSE(r.replayed) << limit;
+    EXPECT_EQ(r.status, 0) << limit;
+    EXPECT_EQ(r.xex, whole.xex) << limit;
+    EXPECT_EQ(r.out, whole.out) << limit;
+    EXPECT_EQ(r.err, whole.err) << limit;
+  }
 }
 
 // Pass 1 hashes each file as its reads come; the check before pass 2 reads it in other
