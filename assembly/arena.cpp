@@ -34,8 +34,17 @@ Region::~Region() {
 
 void* region_alloc(size_t n) {
   constexpr size_t RESERVE = size_t{32} << 20;
+  constexpr size_t PAGE = 4096;
   Region& r = g->region;
   n = (n + 63) & ~size_t{63};
+  // Blocks of a page or more start on a page, so that their pages can be given back.
+  if (n >= PAGE && r.left > 0) {
+    size_t skip = (PAGE - reinterpret_cast<uintptr_t>(r.cur) % PAGE) % PAGE;
+    if (skip <= r.left) {
+      r.cur += skip;
+      r.left -= skip;
+    }
+  }
   if (n > r.left) {
     r.maps.reserve(r.maps.size() + 1);
     BigBlock b = map_huge(n > RESERVE ? n : RESERVE, true);
