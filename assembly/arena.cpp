@@ -46,12 +46,11 @@ void* region_alloc(size_t n) {
     }
   }
   if (n > r.left) {
+    size_t size = ((n > RESERVE ? n : RESERVE) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
     r.maps.reserve(r.maps.size() + 1);
-    BigBlock b = map_huge(n > RESERVE ? n : RESERVE, true);
-    r.maps.push_back(b);
-    r.cur = b.data;
-    r.left = (n > RESERVE ? n : RESERVE);
-    r.left = (r.left + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+    r.maps.push_back(map_huge(size, true));
+    r.cur = r.maps.back().data;
+    r.left = size;
   }
   char* p = r.cur;
   r.cur += n;
@@ -79,7 +78,6 @@ void big_free(BigBlock& b) {
 Arena::~Arena() {
   if (!in_region)
     for (char* c : chunks) std::free(c);
-  for (BigBlock& b : big_chunks) big_free(b);
   for (char* c : large) std::free(c);
 }
 
@@ -87,19 +85,11 @@ void* arena_alloc(Arena& a, size_t n) {
   n = n == 0 ? ALIGN : (n + ALIGN - 1) & ~(ALIGN - 1);
   if (n > a.left) {
     if (n > Arena::CHUNK / 4) return arena_alloc_large(a, n);
-    if (a.chunk_bytes >= Arena::BIG_AFTER && !a.in_region) {
-      a.big_chunks.reserve(a.big_chunks.size() + 1);
-      a.big_chunks.push_back(big_alloc(Arena::BIG_CHUNK));
-      a.cur = a.big_chunks.back().data;
-      a.left = Arena::BIG_CHUNK;
-    } else {
-      char* c = a.in_region ? static_cast<char*>(region_alloc(Arena::CHUNK)) : static_cast<char*>(std::malloc(Arena::CHUNK));
-      if (!c) out_of_memory();
-      a.chunks.push_back(c);
-      a.chunk_bytes += Arena::CHUNK;
-      a.cur = c;
-      a.left = Arena::CHUNK;
-    }
+    char* c = a.in_region ? static_cast<char*>(region_alloc(Arena::CHUNK)) : static_cast<char*>(std::malloc(Arena::CHUNK));
+    if (!c) out_of_memory();
+    a.chunks.push_back(c);
+    a.cur = c;
+    a.left = Arena::CHUNK;
   }
   char* p = a.cur;
   a.cur += n;
@@ -129,9 +119,6 @@ void arena_reset(Arena& a) {
   if (a.chunks.empty() || a.in_region) return;
   for (size_t i = 1; i < a.chunks.size(); i++) std::free(a.chunks[i]);
   a.chunks.resize(1);
-  a.chunk_bytes = Arena::CHUNK;
-  for (BigBlock& b : a.big_chunks) big_free(b);
-  a.big_chunks.clear();
   a.cur = a.chunks[0];
   a.left = Arena::CHUNK;
 }

@@ -35,14 +35,10 @@ void* region_alloc(size_t n);
 struct Arena {
   bool in_region = false;     // chunks come from the run's region (never reset)
   std::vector<char*> chunks;  // bump chunks, each CHUNK bytes; chunks[0] survives a reset
-  std::vector<BigBlock> big_chunks;  // BIG_CHUNK bytes each, once the chunks reach BIG_AFTER
   std::vector<char*> large;   // blocks too big for a chunk
   char* cur = nullptr;
   size_t left = 0;
-  size_t chunk_bytes = 0;     // in `chunks`
   static constexpr size_t CHUNK = 64 * 1024;
-  static constexpr size_t BIG_AFTER = size_t{2} << 20;
-  static constexpr size_t BIG_CHUNK = size_t{2} << 20;
   Arena() = default;
   Arena(const Arena&) = delete;
   Arena& operator=(const Arena&) = delete;

@@ -172,16 +172,13 @@ void* table_remove(NameTable* table, void* payload) {
 
 void* table_find(const NameTable* table, const char* name) {
   if (!table) return nullptr;
-  uint64_t key = index_key(name);
-  const NameIndexSlot& s = table->index[index_slot(table, key, name)];
-  return s.key ? s.payload : nullptr;
+  return table_find_key(table, name, index_key(name));
 }
 
 
 void* table_find_key(const NameTable* table, const char* name, uint64_t key) {
   const NameIndexSlot& s = table->index[index_slot(table, key, name)];
-  if (!s.key) return nullptr;
-  return s.payload;
+  return s.key ? s.payload : nullptr;
 }
 
 std::vector<void*> table_collect(const NameTable* table) {

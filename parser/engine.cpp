@@ -428,13 +428,8 @@ void run_pass() {
         p.provisional_terminal == -1) {
       int d = p.depth;
       if (const ListComma* known = list_commas.find(p)) {
-        // The actions of productions 16 and 15, recorded as perform_action records them.
-        ParseValue& item = p.value_stack[d - 1];
-        ParseValue& list = p.value_stack[d - 3];
-        item.list = data_item_value(item.expr);
-        trace_action(16, &item);
-        list.list = data_list_append(list.list, item.list);
-        trace_action(15, &list);
+        perform_action(16, &p.value_stack[d - 1]);
+        perform_action(15, &p.value_stack[d - 3]);
         p.value_stack[d - 2] = p.input;
         std::memcpy(&p.state_stack[d - 4], known->after, 4);
         p.state = known->state_after;

@@ -61,8 +61,7 @@ void abandon() {
   clear(t.values);
   t.shape_bytes.clear();
   t.shape_start.clear();
-  t.slots.clear();
-  t.long_slots.clear();
+  t.shape_slots.clear();
   t.includes.clear();
   t.total = 0;
 }
@@ -73,8 +72,6 @@ uint32_t bytes_hash(const uint8_t* bytes, int n) {
   return h;
 }
 
-inline size_t key_slot(uint64_t key, size_t mask) { return static_cast<size_t>((key * HASH_K) >> 40) & mask; }
-
 uint32_t add_shape(const uint8_t* bytes, int n) {
   Trace& t = g->trace;
   uint32_t id = static_cast<uint32_t>(t.shape_start.size() - 1);
@@ -83,60 +80,31 @@ uint32_t add_shape(const uint8_t* bytes, int n) {
   return id;
 }
 
-// The number of a shape of up to four records, added when it is new.
-uint32_t short_shape(uint64_t key, int n) {
+// The number of the shape with these records, added when it is new.
+uint32_t intern_shape(const uint8_t* bytes, int n) {
   Trace& t = g->trace;
-  size_t mask = t.slots.size() - 1;
-  size_t i = key_slot(key, mask);
+  size_t mask = t.shape_slots.size() - 1;
+  size_t i = bytes_hash(bytes, n) & mask;
   for (;; i = (i + 1) & mask) {
-    const Trace::Slot& s = t.slots[i];
-    if (s.length == 0) break;
-    if (s.key == key && s.length == static_cast<uint32_t>(n)) return s.id;
-  }
-  uint8_t bytes[8];
-  for (int k = 0; k < n; k++) bytes[k] = static_cast<uint8_t>(key >> (8 * k));
-  uint32_t id = add_shape(bytes, n);
-  t.slots[i] = Trace::Slot{key, static_cast<uint32_t>(n), id};
-  if (++t.shape_count * 2 > t.slots.size()) {
-    std::vector<Trace::Slot> slots(t.slots.size() * 2, Trace::Slot{0, 0, 0});
-    size_t m = slots.size() - 1;
-    for (const Trace::Slot& s : t.slots) {
-      if (s.length == 0) continue;
-      size_t k = key_slot(s.key, m);
-      while (slots[k].length != 0) k = (k + 1) & m;
-      slots[k] = s;
-    }
-    t.slots.swap(slots);
-  }
-  return id;
-}
-
-// The number of a longer shape, added when it is new.
-uint32_t long_shape(const uint8_t* bytes, int n) {
-  Trace& t = g->trace;
-  size_t mask = t.long_slots.size() - 1;
-  uint32_t h = bytes_hash(bytes, n);
-  size_t i = h & mask;
-  for (;; i = (i + 1) & mask) {
-    uint32_t id = t.long_slots[i];
+    uint32_t id = t.shape_slots[i];
     if (id == 0) break;
     uint32_t from = t.shape_start[id], to = t.shape_start[id + 1];
     if (to - from == static_cast<uint32_t>(n) && std::memcmp(&t.shape_bytes[from], bytes, static_cast<size_t>(n)) == 0)
       return id;
   }
   uint32_t id = add_shape(bytes, n);
-  t.long_slots[i] = id;
-  if (++t.long_count * 2 > t.long_slots.size()) {
-    std::vector<uint32_t> slots(t.long_slots.size() * 2, 0);
+  t.shape_slots[i] = id;
+  if (++t.shape_count * 2 > t.shape_slots.size()) {
+    std::vector<uint32_t> slots(t.shape_slots.size() * 2, 0);
     size_t m = slots.size() - 1;
-    for (uint32_t k : t.long_slots) {
+    for (uint32_t k : t.shape_slots) {
       if (k == 0) continue;
       uint32_t from = t.shape_start[k], to = t.shape_start[k + 1];
       size_t j = bytes_hash(&t.shape_bytes[from], static_cast<int>(to - from)) & m;
       while (slots[j] != 0) j = (j + 1) & m;
       slots[j] = k;
     }
-    t.long_slots.swap(slots);
+    t.shape_slots.swap(slots);
   }
   return id;
 }
@@ -180,14 +148,16 @@ void trace_feed_close() {
   int n = t.segment_length;
   uint32_t id;
   if (n <= 8) {
-    id = short_shape(t.key, n);
+    uint8_t bytes[8];
+    for (int k = 0; k < n; k++) bytes[k] = static_cast<uint8_t>(t.key >> (8 * k));
+    id = intern_shape(bytes, n);
     if (id < 0x80)
       t.memo[trace_memo_slot(t.key)] = Trace::Memo{t.key, static_cast<uint16_t>(id), 1};
     else if (id < 0x4000)
       t.memo[trace_memo_slot(t.key)] =
           Trace::Memo{t.key, static_cast<uint16_t>((id & 0x7F) | 0x80 | (id >> 7) << 8), 2};
   } else {
-    id = long_shape(t.segment, n);
+    id = intern_shape(t.segment, n);
   }
   t.segment_length = 0;
   t.key = 0;
@@ -260,10 +230,8 @@ void trace_start() {
   t.segment_length = 0;
   t.key = 0;
   t.shape_start.assign(2, 0);  // shape 0, the include switch, has no records
-  t.slots.assign(256, Trace::Slot{0, 0, 0});
-  t.long_slots.assign(256, 0);
+  t.shape_slots.assign(256, 0);
   t.shape_count = 0;
-  t.long_count = 0;
   for (Trace::Memo& m : t.memo) m = Trace::Memo{0, 0, 0};  // key 0 is no shape's
 }
 

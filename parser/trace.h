@@ -4,16 +4,15 @@
 // Pass 2 reads the same text as pass 1, so its parse is the same sequence of shifts and
 // reductions; only the values differ (symbols defined further down are known by then).
 // The trace keeps, in order, every action that ran with the stack entry it ran on, the
-// value of every literal, each include switch (its name goes to standard output again)
-// Replaying it calls the same
-// actions on the same entries, in the same order, as parsing the text again would.
+// value of every literal and identifier, and each include switch (its name goes to
+// standard output again). Replaying it calls the same actions on the same entries, in the
+// same order, as parsing the text again would.
 //
 // Pass 2 uses the trace only when pass 1 reported nothing, no trace was asked for (-D),
 // and every file that pass 1 read is a regular file whose bytes are still the same; in
 // any other case it reads and parses the source again.
 #pragma once
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,15 +46,11 @@ struct Trace {
   // value stream).
   std::vector<uint8_t> shape_bytes;
   std::vector<uint32_t> shape_start;
-  struct Slot {
-    uint64_t key;
-    uint32_t length;  // 0: free
-    uint32_t id;
-  };
-  std::vector<Slot> slots;  // shapes of up to four records, by key
+  std::vector<uint32_t> shape_slots;  // shape numbers by hash of their bytes (0: free)
+  size_t shape_count = 0;
   // The shapes of up to four records met last, direct-mapped by key, with their numbers
-  // as written (one or two bytes): most feeds find theirs here. A key tells its length,
-  // since no record holds production 0.
+  // as written (one or two bytes): most feeds find theirs here, the others in shape_slots.
+  // A key tells its length, since no record holds production 0.
   struct Memo {
     uint64_t key;
     uint16_t bytes;  // the written number, first byte lowest
@@ -63,9 +58,6 @@ struct Trace {
   };
   static constexpr int MEMO_SIZE = 256;
   Memo memo[MEMO_SIZE];
-  std::vector<uint32_t> long_slots;  // longer shapes, by hash of their bytes (0: free)
-  size_t shape_count = 0;  // in `slots`
-  size_t long_count = 0;   // in `long_slots`
 
   ChunkedBytes shapes_used;  // shape numbers
   ChunkedBytes values;       // literal values, names of include switches

@@ -35,6 +35,14 @@ int include_depth() { return static_cast<int>(g->reader.include_stack.size()); }
   fatal("Unable to Open %s for input\n", in.name.c_str());
 }
 
+// What pass 1 read of a file, for the check before pass 2 (a read of 0 bytes: the end).
+static void record_read(const InputStream& in, const unsigned char* bytes, ssize_t n) {
+  if (in.record < 0) return;
+  InputRecord& rec = g->inputs[static_cast<size_t>(in.record)];
+  input_record_bytes(rec, bytes, static_cast<size_t>(n));
+  if (n == 0) rec.at_end = true;
+}
+
 // Reads the next block of a file stream, keeping the bytes not yet consumed (at most one
 // carriage return waiting for its line feed). Returns false at the end of the file.
 static bool refill(InputStream& in) {
@@ -58,11 +66,7 @@ static bool refill(InputStream& in) {
   if (n < 0) read_failed(in);
   if (in.is_stdin && n > 0)
     g->stdin_text.append(reinterpret_cast<const char*>(base + keep), static_cast<size_t>(n));
-  if (in.record >= 0) {
-    InputRecord& rec = g->inputs[static_cast<size_t>(in.record)];
-    input_record_bytes(rec, base + keep, static_cast<size_t>(n));
-    if (n == 0) rec.at_end = true;
-  }
+  record_read(in, base + keep, n);
   in.p = base;
   in.end = base + keep + n;
   return n > 0;
@@ -154,8 +158,7 @@ static std::unique_ptr<InputStream> open_file(const char* name, bool is_include)
     InputRecord& rec = g->inputs.emplace_back();
     rec.name = name;
     rec.regular = S_ISREG(st.st_mode);
-    input_record_bytes(rec, in->block.get(), static_cast<size_t>(n));
-    if (n == 0) rec.at_end = true;
+    record_read(*in, in->block.get(), n);
   }
   return in;
 }
