@@ -98,6 +98,20 @@ void* arena_alloc(Arena& a, size_t n) {
   return p;
 }
 
+void* arena_alloc_in_line(Arena& a, size_t n) {
+  constexpr size_t LINE = 64;
+  size_t used = reinterpret_cast<uintptr_t>(a.cur) % LINE;
+  size_t rounded = (n + ALIGN - 1) & ~(ALIGN - 1);
+  if (used != 0 && (rounded > LINE || used + rounded > LINE)) {
+    size_t skip = LINE - used;
+    if (skip < a.left) {
+      a.cur += skip;
+      a.left -= skip;
+    }
+  }
+  return arena_alloc(a, n);
+}
+
 void* arena_alloc_large(Arena& a, size_t n) {
   if (a.in_region) return region_alloc(n);
   a.large.reserve(a.large.size() + 1);

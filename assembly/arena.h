@@ -47,6 +47,8 @@ struct Arena {
 
 // Zero-filled block of n bytes, aligned for any record; "Out of Memory" stop when none.
 void* arena_alloc(Arena& a, size_t n);
+// The same, kept within one cache line when n fits in one (else starting on a line).
+void* arena_alloc_in_line(Arena& a, size_t n);
 // Zero-filled block of n bytes kept outside the chunks (section buffers).
 void* arena_alloc_large(Arena& a, size_t n);
 // Copy of a text of length n, NUL added.

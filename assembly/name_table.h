@@ -14,10 +14,11 @@ struct NamedNode {
   NamedNode** back;  // the link that points at this node
 };
 
-struct NameIndexSlot {
-  uint64_t key;   // strong hash of the name; 0 marks an empty slot
-  void* payload;  // the newest record of that name
-};
+// A slot of the index: the newest record of a name (16-byte aligned, below 2^48) with the
+// top 20 bits of the name's key in the bits the address leaves free (63..48 and 3..0);
+// 0 marks an empty slot. Eight bytes a slot keep the index of a big program small enough
+// for the caches.
+using NameIndexSlot = uint64_t;
 
 struct NameTable {
   int32_t bucket_count = 0;
@@ -25,6 +26,7 @@ struct NameTable {
   std::vector<NamedNode*> heads;
   NameIndexSlot* index = nullptr;  // open addressing, power-of-two size
   size_t index_size = 0;
+  int index_bits = 0;              // log2 of index_size; a key's home is its top bits
   size_t index_used = 0;
   BigBlock index_memory;
 
