@@ -8,32 +8,23 @@
 #include <vector>
 
 #include "assembly/arena.h"
+#include "assembly/name_index.h"
 
 struct NamedNode {
   NamedNode* next;   // following record of the same chain
   NamedNode** back;  // the link that points at this node
 };
 
-// A slot of the index: the newest record of a name (16-byte aligned, below 2^48) with the
-// top 20 bits of the name's key in the bits the address leaves free (63..48 and 3..0);
-// 0 marks an empty slot. Eight bytes a slot keep the index of a big program small enough
-// for the caches.
-using NameIndexSlot = uint64_t;
-
 struct NameTable {
   int32_t bucket_count = 0;
   int32_t element_count = 0;
   std::vector<NamedNode*> heads;
-  NameIndexSlot* index = nullptr;  // open addressing, power-of-two size
-  size_t index_size = 0;
-  int index_bits = 0;              // log2 of index_size; a key's home is its top bits
-  size_t index_used = 0;
-  BigBlock index_memory;
+  bool indexed = true;  // lookups by name; a table without an index is only walked
+  NameIndex index;      // the newest record of each name
 
   NameTable() = default;
   NameTable(const NameTable&) = delete;
   NameTable& operator=(const NameTable&) = delete;
-  ~NameTable() { big_free(index_memory); }
 };
 
 // The payload of every record begins with its name.
@@ -42,7 +33,9 @@ struct NamedPayload {
 };
 
 uint16_t name_hash(const char* name);
-NameTable* table_create(int32_t buckets);
+// A table of `buckets` chains; without an index when `indexed` is false (its owner finds
+// records its own way, and table_find and table_find_key are not used on it).
+NameTable* table_create(int32_t buckets, bool indexed = true);
 void table_destroy(NameTable* table);
 // Payload of a new zero-filled record (header in front of it), from the run's memory.
 void* record_alloc(size_t payload_size);
@@ -51,9 +44,7 @@ void* table_insert(NameTable* table, void* payload);
 void* table_remove(NameTable* table, void* payload);
 void* table_find(const NameTable* table, const char* name);
 
-// The index's key of a name of n characters, and a lookup with it. The key must be that
-// name's: what table_key gives for it.
-uint64_t table_key(const char* name, size_t n);
+// A lookup with the index's key of the name: what table_key gives for it.
 void* table_find_key(const NameTable* table, const char* name, uint64_t key);
 // Every payload in table order (bucket 0 up, each chain from its head). The chains are
 // walked side by side, so that the reads of their nodes overlap.

@@ -17,13 +17,39 @@ static Symbol* recorded_reference(const char* text) {
     if (r.reference_next + 16 < r.references.size()) {
       const char* ahead = reinterpret_cast<const char*>(r.references[r.reference_next + 16]);
       __builtin_prefetch(ahead);
-      __builtin_prefetch(ahead + 64);
     }
     Symbol* sym = r.references[r.reference_next++];
-    if (sym && std::strcmp(sym->name, text) == 0) return sym;
+    if (sym && std::strcmp(sym_name(sym), text) == 0) return sym;
   }
   r.references_valid = false;
   return nullptr;
+}
+
+static const char* entry_name(const void* entry) { return sym_name(static_cast<const Symbol*>(entry)); }
+
+void symbols_start() {
+  g->symbols = table_create(SYMBOL_BUCKETS, false);
+  name_index_init(g->symbol_index, entry_name);
+}
+
+// Pass 1 creates the symbol of a name it meets for the first time: the symbol among the
+// others, its record in the table.
+static Symbol* symbol_create(const char* text, uint64_t key) {
+  size_t n = std::strlen(text);
+  Symbol* sym = static_cast<Symbol*>(arena_alloc_in_line(g->symbol_memory, sizeof(Symbol) + n + 1));
+  if (!name_index_fits(sym)) out_of_memory();
+  std::memcpy(const_cast<char*>(sym_name(sym)), text, n + 1);
+  sym->number = static_cast<uint32_t>(g->symbol_list.size());
+  g->symbol_list.push_back(sym);
+  name_index_put(g->symbol_index, key, sym);
+  SymbolRecord* rec = static_cast<SymbolRecord*>(record_alloc(sizeof(SymbolRecord)));
+  rec->name = sym_name(sym);
+  rec->symbol = sym;
+  table_insert(g->symbols, rec);
+  out_write(g->out, "Added ", 6);
+  out_write(g->out, text, n);
+  out_putc(g->out, '\n');
+  return sym;
 }
 
 Symbol* symbol_reference(const char* text) {
@@ -36,21 +62,9 @@ Symbol* symbol_reference(const char* text) {
 #ifdef XEXASM_CHECKS
   if (key != table_key(text, std::strlen(text))) std::abort();
 #endif
-  Symbol* sym = static_cast<Symbol*>(table_find_key(g->symbols, text, key));
-  if (!sym && g->pass == 1) {
-    // The name right behind the record: a lookup that compares it finds the value there too.
-    size_t n = std::strlen(text);
-    sym = static_cast<Symbol*>(record_alloc(sizeof(Symbol) + n + 1));
-    char* name = reinterpret_cast<char*>(sym + 1);
-    std::memcpy(name, text, n + 1);
-    sym->name = name;
-    sym->number = static_cast<uint32_t>(g->symbol_list.size());
-    g->symbol_list.push_back(sym);
-    table_insert(g->symbols, sym);
-    out_write(g->out, "Added ", 6);
-    out_write(g->out, text, n);
-    out_putc(g->out, '\n');
-  }
+  const NameIndex& x = g->symbol_index;
+  Symbol* sym = static_cast<Symbol*>(name_index_entry(x, name_index_find(x, text, key)));
+  if (!sym && g->pass == 1) sym = symbol_create(text, key);
   // While pass 1's trace is recorded, it keeps the symbols for pass 2.
   if (g->pass == 1 && !g->trace.recording) g->references.push_back(sym);
   if (sym) return sym;
@@ -67,7 +81,7 @@ ExprValue label_define(int pass, Symbol* sym, Section* s) {
     sym->defined = 1;
   } else if (address != static_cast<int32_t>(sym->value)) {
     s->trouble_reported = true;
-    report_error("Address Phase Error:%s Pass1=%04x  Pass2=%04x\n", sym->name, static_cast<unsigned>(sym->value),
+    report_error("Address Phase Error:%s Pass1=%04x  Pass2=%04x\n", sym_name(sym), static_cast<unsigned>(sym->value),
                  static_cast<unsigned>(address));
   }
   return ExprValue{sym->value, sym->defined ? 1 : 0};
@@ -75,6 +89,6 @@ ExprValue label_define(int pass, Symbol* sym, Section* s) {
 
 ExprValue symbol_value(Symbol* sym) {
   if (!sym) return ExprValue{0, 0};
-  if (g->pass == 2 && !sym->defined) report_error("Symbol %s Not Defined\n", sym->name);
+  if (g->pass == 2 && !sym->defined) report_error("Symbol %s Not Defined\n", sym_name(sym));
   return ExprValue{sym->value, sym->defined ? 1 : 0};
 }

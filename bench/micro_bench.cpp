@@ -37,7 +37,7 @@ struct ScopedRun {
     out_init(g->err, -1, &err, true);
     out_init(g->xex, -1, &xex, false);
     reader_init(UNGET_CAPACITY);
-    g->symbols = table_create(SYMBOL_BUCKETS);
+    symbols_start();
     g->sections = table_create(SECTION_BUCKETS);
     g->pass = 1;
   }
@@ -164,9 +164,9 @@ void table_insert_find(benchmark::State& state, const std::vector<std::string>& 
     state.ResumeTiming();
     NameTable* t = table_create(SYMBOL_BUCKETS);
     for (const char* name : keys) {
-      Symbol* sym = static_cast<Symbol*>(record_alloc(sizeof(Symbol)));
-      sym->name = name;
-      table_insert(t, sym);
+      NamedPayload* rec = static_cast<NamedPayload*>(record_alloc(sizeof(NamedPayload)));
+      rec->name = name;
+      table_insert(t, rec);
     }
     for (const char* name : keys) benchmark::DoNotOptimize(table_find(t, name));
     table_destroy(t);

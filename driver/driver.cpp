@@ -109,7 +109,7 @@ static void finish_output() {
 
 static void assemble(const std::vector<std::string>& args) {
   reader_init(UNGET_CAPACITY);
-  g->symbols = table_create(SYMBOL_BUCKETS);
+  symbols_start();
   g->sections = table_create(SECTION_BUCKETS);
 
   bool have_path = false;

@@ -79,6 +79,8 @@ struct Run {
   // and looks names up again from the first one that does not.
   std::vector<Symbol*> references;
   std::vector<Symbol*> symbol_list;  // every symbol, in the order pass 1 created them
+  NameIndex symbol_index;            // every symbol by name
+  Arena symbol_memory;               // the symbols themselves
   size_t reference_next = 0;
   bool references_valid = true;
 
@@ -86,7 +88,10 @@ struct Run {
   std::vector<InputRecord> inputs;  // the files that pass 1 read, in the order it opened them
 
   // Every member starts as its initializer says; the stream buffers are not cleared.
-  Run() { records.in_region = true; }
+  Run() {
+    records.in_region = true;
+    symbol_memory.in_region = true;
+  }
   ~Run();
 };
 

@@ -55,13 +55,14 @@ void dump_sections(OutStream& out) {
 }
 
 void list_symbol(OutStream& out, const Symbol* sym) {
-  size_t n = std::strlen(sym->name);
+  const char* name = sym_name(sym);
+  size_t n = std::strlen(name);
   if (n > 4096) {
-    out_printf(out, "%s\t$%04x\n", sym->name, static_cast<unsigned>(sym->value));
+    out_printf(out, "%s\t$%04x\n", name, static_cast<unsigned>(sym->value));
     return;
   }
   char* o = out_reserve(out, n + 8);
-  std::memcpy(o, sym->name, n);
+  std::memcpy(o, name, n);
   o[n] = '\t';
   o[n + 1] = '$';
   unsigned v = sym->value;
@@ -76,11 +77,13 @@ void list_symbol(OutStream& out, const Symbol* sym) {
 
 void list_symbols(OutStream& out, const NameTable* table) {
   out_printf(out, "-------------- Symbol Table -----------------\n");
-  // The records lie all over memory: each is asked for a few lines before it is written.
+  // The records and their symbols lie all over memory: each is asked for a few lines
+  // before it is written, the record first.
   std::vector<void*> all = table_collect(table);
   constexpr size_t AHEAD = 8;
   for (size_t i = 0; i < all.size(); i++) {
-    if (i + AHEAD < all.size()) __builtin_prefetch(all[i + AHEAD]);
-    list_symbol(out, static_cast<const Symbol*>(all[i]));
+    if (i + 2 * AHEAD < all.size()) __builtin_prefetch(all[i + 2 * AHEAD]);
+    if (i + AHEAD < all.size()) __builtin_prefetch(static_cast<const SymbolRecord*>(all[i + AHEAD])->symbol);
+    list_symbol(out, static_cast<const SymbolRecord*>(all[i])->symbol);
   }
 }

@@ -224,7 +224,7 @@ TEST_F(AssemblyTest, NothingPlacedBeforeTheFirstSection) {
 TEST_F(AssemblyTest, SymbolsAreCreatedOnceInPassOne) {
   Symbol* a = symbol_reference("start");
   ASSERT_NE(a, nullptr);
-  EXPECT_STREQ(a->name, "start");
+  EXPECT_STREQ(sym_name(a), "start");
   EXPECT_EQ(a->value, 0);
   EXPECT_EQ(a->defined, 0);
   EXPECT_EQ(symbol_reference("start"), a);
@@ -324,8 +324,8 @@ TEST_F(AssemblyTest, LongNamesAreKeptWhole) {
   Symbol* s1 = symbol_reference(n1.c_str());
   Symbol* s2 = symbol_reference(n2.c_str());
   EXPECT_NE(s1, s2);
-  EXPECT_EQ(std::string(s1->name), n1);
-  EXPECT_EQ(std::string(s2->name), n2);
+  EXPECT_EQ(std::string(sym_name(s1)), n1);
+  EXPECT_EQ(std::string(sym_name(s2)), n2);
   EXPECT_EQ(stdout_text(), "Added " + n1 + "\nAdded " + n2 + "\n");
   std::string sec1 = base + "a", sec2 = base + "b";
   select(sec1.c_str(), 0x1000);

@@ -302,7 +302,7 @@ TEST_F(NameTableTest, SixHundredThousandNames) {
     names_.push_back("label_" + std::to_string(i));
     recs.push_back(add(t, names_.back().c_str(), i));
   }
-  EXPECT_GT(t->index_size, size_t{1} << 20);
+  EXPECT_GT(t->index.size, size_t{1} << 20);
   for (int i = 0; i < N; i++) ASSERT_EQ(find(t, names_[static_cast<size_t>(i)].c_str()), recs[static_cast<size_t>(i)]) << i;
   EXPECT_EQ(find(t, "label_600000"), nullptr);
   for (int i = 0; i < N; i += 1999) table_remove(t, recs[static_cast<size_t>(i)]);

@@ -17,7 +17,7 @@ class RunFixture : public ::testing::Test {
     out_init(g->err, -1, &err, true);
     out_init(g->xex, -1, nullptr, false);
     reader_init(UNGET_CAPACITY);
-    g->symbols = table_create(SYMBOL_BUCKETS);
+    symbols_start();
     g->sections = table_create(SECTION_BUCKETS);
     g->pass = 1;
   }
