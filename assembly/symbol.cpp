@@ -32,8 +32,7 @@ void symbols_start() {
   name_index_init(g->symbol_index, entry_name);
 }
 
-// Pass 1 creates the symbol of a name it meets for the first time: the symbol among the
-// others, its record in the table.
+// Pass 1 creates the symbol of a name it meets for the first time.
 static Symbol* symbol_create(const char* text, uint64_t key) {
   size_t n = std::strlen(text);
   Symbol* sym = static_cast<Symbol*>(arena_alloc_in_line(g->symbol_memory, sizeof(Symbol) + n + 1));
@@ -42,14 +41,24 @@ static Symbol* symbol_create(const char* text, uint64_t key) {
   sym->number = static_cast<uint32_t>(g->symbol_list.size());
   g->symbol_list.push_back(sym);
   name_index_put(g->symbol_index, key, sym);
-  SymbolRecord* rec = static_cast<SymbolRecord*>(record_alloc(sizeof(SymbolRecord)));
-  rec->name = sym_name(sym);
-  rec->symbol = sym;
-  table_insert(g->symbols, rec);
   out_write(g->out, "Added ", 6);
   out_write(g->out, text, n);
   out_putc(g->out, '\n');
   return sym;
+}
+
+// The table's records are made when the table is wanted, for the symbols in order of
+// creation: the chains are then the ones that inserting each symbol as it was created
+// gives, and the passes spend nothing on them.
+void symbols_link() {
+  Run& r = *g;
+  for (size_t k = r.symbols_linked; k < r.symbol_list.size(); k++) {
+    SymbolRecord* rec = static_cast<SymbolRecord*>(record_alloc(sizeof(SymbolRecord)));
+    rec->symbol = r.symbol_list[k];
+    rec->name = sym_name(rec->symbol);
+    table_insert(r.symbols, rec);
+  }
+  r.symbols_linked = r.symbol_list.size();
 }
 
 Symbol* symbol_reference(const char* text) {

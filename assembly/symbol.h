@@ -7,8 +7,8 @@
 
 // A symbol: what a lookup reads, with the whole name right behind it. Symbols lie close
 // together in memory of their own, and the run's symbol index finds them; the symbol table
-// chains a separate record for each (a SymbolRecord), for the order of the listing. So a
-// big program's lookups touch no more than the index and the symbols.
+// chains a separate record for each (a SymbolRecord), made when the listing wants the
+// table. So a big program's lookups touch no more than the index and the symbols.
 struct Symbol {
   uint16_t value;
   int16_t defined;
@@ -24,6 +24,8 @@ struct SymbolRecord {
 
 // Sets up the run's symbol table and symbol index, empty.
 void symbols_start();
+// Brings the symbol table up to date: a record chained for every symbol (see SymbolRecord).
+void symbols_link();
 
 Symbol* symbol_reference(const char* text);
 ExprValue label_define(int pass, Symbol* sym, Section* s);

@@ -81,6 +81,7 @@ struct Run {
   std::vector<Symbol*> symbol_list;  // every symbol, in the order pass 1 created them
   NameIndex symbol_index;            // every symbol by name
   Arena symbol_memory;               // the symbols themselves
+  size_t symbols_linked = 0;         // symbols with a record in the symbol table
   size_t reference_next = 0;
   bool references_valid = true;
 
