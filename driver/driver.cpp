@@ -150,6 +150,7 @@ static void assemble(const std::vector<std::string>& args) {
   sections_check_sizes();
 
   dump_sections(g->out);
+  symbols_link();
   list_symbols(g->out, g->symbols);
   reader_close_source();
   finish_output();
