@@ -285,6 +285,8 @@ void parser_feed() {
       case OP_SHIFT:
         if (depth == PARSER_STACK_LIMIT) goto overflow;
         p.provisional_terminal = -1;
+        p.shift_at = depth;
+        p.shift_mark = g->trace.segment_length;
         p.state_stack[depth] = static_cast<uint8_t>(state);
         p.value_stack[depth] = p.input;
         p.depth = depth + 1;
@@ -294,6 +296,8 @@ void parser_feed() {
       case OP_SHIFT_REDUCE_QUIET: {
         if (depth == PARSER_STACK_LIMIT) goto overflow;
         p.provisional_terminal = -1;
+        p.shift_at = depth;
+        p.shift_mark = g->trace.segment_length;
         p.value_stack[depth] = p.input;
         int n = op_length(w);
         if (n > 1) {
@@ -310,6 +314,8 @@ void parser_feed() {
       case OP_OPERAND: {
         if (depth == PARSER_STACK_LIMIT) goto overflow;
         p.provisional_terminal = -1;
+        p.shift_at = depth;
+        p.shift_mark = g->trace.segment_length;
         ParseValue* top = &p.value_stack[depth];
         *top = p.input;
         p.state_stack[depth] = static_cast<uint8_t>(state);
@@ -375,47 +381,131 @@ overflow:
   stack_overflow();
 }
 
-// Every action that reads a token's text runs while that token is fed, and the scanner is
-// not called again before then, so the engine reads the text where the scanner left it.
-// The comma after an item of a data list (.DB 1,2,3): the most frequent feed of all. The
-// engine reduces the item (production 16, on the item's entry), appends it to the list
-// (production 15, on the list's entry) and shifts the comma, which brings the stack back to
-// where it stood before the item. Those steps read no more than the four states under the
-// top, so once the engine has made them, a feed from the same state over the same four
-// states makes the same two actions and leaves the same states: learned from the engine
-// the first time, carried out directly after that. Only while pass 1 records its trace
-// (which shows the actions the engine made), and not with XEXASM_PARSE_TWICE, which leaves
-// every feed to the engine.
+// Learned feeds. What the engine does with a token depends on nothing but the parser's
+// configuration (its state, its depth and the states on its stack) and the token's code,
+// and the actions it makes read and write no more than the value stack. So once the engine
+// has fed a token in some configuration, a feed of the same code in the same configuration
+// makes the same actions on the same entries, shifts the token to the same entry and ends
+// in the same configuration. Pass 1 learns each such feed from the engine the first time
+// (the trace that it records shows the actions) and makes it directly after that:
+// configurations are numbered as they are met, and a learned feed leads from one number to
+// the next. The states on the stack are written back only when the engine is needed again.
+// Only while pass 1 records its trace, and never with XEXASM_PARSE_TWICE, which leaves every
+// feed to the engine (the tests and the fuzz target compare the two).
 namespace {
-struct ListComma {
-  uint8_t state;
-  uint8_t state_after;
-  uint8_t before[4];  // state_stack[depth - 4 .. depth - 1]
-  uint8_t after[4];
-};
-struct ListCommas {
-  static constexpr int SIZE = 8;
-  ListComma known[SIZE];
-  int count = 0;
-  const ListComma* find(const Parser& p) const {
-    for (int k = 0; k < count; k++)
-      if (known[k].state == p.state && std::memcmp(known[k].before, &p.state_stack[p.depth - 4], 4) == 0)
-        return &known[k];
-    return nullptr;
-  }
-};
-ListCommas list_commas;
 
-inline uint64_t record_key(int production, int entry) {
-  return static_cast<uint64_t>(static_cast<uint32_t>(production) | static_cast<uint32_t>(entry) << 8);
+uint32_t configuration_number(LearnedFeeds& l, const Parser& p) {
+  std::string key(static_cast<size_t>(p.depth) + 1, '\0');
+  key[0] = static_cast<char>(p.state);
+  std::memcpy(&key[1], p.state_stack, static_cast<size_t>(p.depth));
+  auto found = l.numbers.find(key);
+  if (found != l.numbers.end()) return found->second;
+  if (l.configurations.size() >= LearnedFeeds::CONFIGURATION_LIMIT) return LearnedFeeds::NONE;
+  uint32_t n = static_cast<uint32_t>(l.configurations.size());
+  l.configurations.push_back(
+      LearnedConfiguration{static_cast<uint8_t>(p.state), static_cast<uint8_t>(p.depth), static_cast<uint32_t>(l.stacks.size())});
+  l.stacks.insert(l.stacks.end(), p.state_stack, p.state_stack + p.depth);
+  l.numbers.emplace(std::move(key), n);
+  return n;
 }
+
+inline size_t feed_slot(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - LearnedFeeds::FEED_BITS); }
+
+inline const LearnedFeed* find_feed(const LearnedFeeds& l, uint32_t key) {
+  for (size_t i = feed_slot(key);; i = (i + 1) & (LearnedFeeds::FEED_SLOTS - 1)) {
+    const LearnedFeed& f = l.feeds[i];
+    if (f.key == key) return &f;
+    if (f.key == 0) return nullptr;
+  }
+}
+
+inline uint32_t feed_key(uint32_t configuration, int code) {
+  return (configuration << 9 | static_cast<uint32_t>(code)) + 1;
+}
+
+// The feed the engine just made from configuration `from`, learned when it can be: it ran
+// and shifted the token, left no provisional reduction pending, and its records are all in
+// the trace's current segment.
+void learn(LearnedFeeds& l, uint32_t from, int code, const Parser& p) {
+  const Trace& t = g->trace;
+  l.current = LearnedFeeds::NONE;
+  if (!t.recording || p.status != PARSE_RUNNING || p.provisional_terminal != -1) return;
+  uint32_t to = configuration_number(l, p);
+  l.current = to;
+  if (to == LearnedFeeds::NONE || p.shift_at < 0 || l.feed_count * 2 >= LearnedFeeds::FEED_SLOTS) return;
+  int n = t.segment_length;
+  uint8_t bytes[8];
+  const uint8_t* records = t.segment;
+  if (n <= 8) {
+    for (int k = 0; k < n; k++) bytes[k] = static_cast<uint8_t>(t.key >> (8 * k));
+    records = bytes;
+  }
+  LearnedFeed f{};
+  f.key = feed_key(from, code);
+  f.to = to;
+  f.first_step = static_cast<uint32_t>(l.steps.size());
+  f.shift_at = static_cast<uint8_t>(p.shift_at);
+  for (int k = 0; k < n; k += 2) {
+    if (k == p.shift_mark) f.before_shift = static_cast<uint16_t>(l.steps.size() - f.first_step);
+    LearnedStep s{records[k], 0, records[k + 1]};
+    // An operand's two actions on one entry, made as the engine makes them.
+    bool operand = k + 2 < n && k + 2 != p.shift_mark && records[k + 3] == s.entry &&
+                   ((s.first == 167 && records[k + 2] == 159) ||
+                    (s.first >= 163 && s.first <= 165 && records[k + 2] == 160));
+    if (operand) {
+      s.second = records[k + 2];
+      k += 2;
+    }
+    l.steps.push_back(s);
+  }
+  if (n <= p.shift_mark) f.before_shift = static_cast<uint16_t>(l.steps.size() - f.first_step);
+  f.steps = static_cast<uint16_t>(l.steps.size() - f.first_step);
+  size_t i = feed_slot(f.key);
+  while (l.feeds[i].key != 0) i = (i + 1) & (LearnedFeeds::FEED_SLOTS - 1);
+  l.feeds[i] = f;
+  l.feed_count++;
+}
+
+// A learned feed: its actions, the token's shift among them, and its configuration.
+inline void make_feed(LearnedFeeds& l, Parser& p, const LearnedFeed& f) {
+  ParseValue* values = p.value_stack;
+  const LearnedStep* s = &l.steps[f.first_step];
+  int k = 0;
+  for (; k < f.before_shift; k++) {
+    if (s[k].second) perform_operand(s[k].first, s[k].second, &values[s[k].entry]);
+    else perform_action(s[k].first, &values[s[k].entry]);
+  }
+  values[f.shift_at] = p.input;
+  for (; k < f.steps; k++) {
+    if (s[k].second) perform_operand(s[k].first, s[k].second, &values[s[k].entry]);
+    else perform_action(s[k].first, &values[s[k].entry]);
+  }
+  const LearnedConfiguration& c = l.configurations[f.to];
+  p.state = c.state;
+  p.depth = c.depth;
+  l.current = f.to;
+  l.stack_written = false;
+}
+
+// The engine needs the states on the stack.
+inline void write_stack(LearnedFeeds& l, Parser& p) {
+  if (l.stack_written) return;
+  const LearnedConfiguration& c = l.configurations[l.current];
+  std::memcpy(p.state_stack, &l.stacks[c.stack], c.depth);
+  l.stack_written = true;
+}
+
 }  // namespace
 
+// Every action that reads a token's text runs while that token is fed, and the scanner is
+// not called again before then, so the engine reads the text where the scanner left it.
 void run_pass() {
   Parser& p = g->parser;
   parser_start();
   arena_reset(g->statement);
-  bool learn_commas = !g->io.parse_twice && !g->debug;
+  LearnedFeeds& l = g->learned;
+  l.current = LearnedFeeds::NONE;
+  l.stack_written = true;
   for (;;) {
     int code = g->debug ? -1 : fast_token(g->reader, g->scanner);
     if (code < 0) code = g->debug ? next_token() : next_token_general();
@@ -424,31 +514,27 @@ void run_pass() {
     p.input.text = g->scanner.text;
     p.input.pos = g->scanner.token_pos;
     p.pos = g->scanner.token_pos;
-    if (code == ',' && learn_commas && g->trace.recording && p.depth >= 4 && p.status == PARSE_RUNNING &&
-        p.provisional_terminal == -1) {
-      int d = p.depth;
-      if (const ListComma* known = list_commas.find(p)) {
-        perform_action(16, &p.value_stack[d - 1]);
-        perform_action(15, &p.value_stack[d - 3]);
-        p.value_stack[d - 2] = p.input;
-        std::memcpy(&p.state_stack[d - 4], known->after, 4);
-        p.state = known->state_after;
-        p.depth = d - 1;
+    bool learning = g->pass == 1 && g->trace.recording && !g->io.parse_twice && !g->debug &&
+                    p.status == PARSE_RUNNING && p.provisional_terminal == -1 &&
+                    static_cast<unsigned>(code) < TOKEN_CODE_COUNT;
+    if (learning && l.current != LearnedFeeds::NONE) {
+      uint32_t from = l.current;
+      if (const LearnedFeed* f = find_feed(l, feed_key(from, code))) {
+        make_feed(l, p, *f);
       } else {
-        ListComma lc;
-        lc.state = static_cast<uint8_t>(p.state);
-        std::memcpy(lc.before, &p.state_stack[d - 4], 4);
+        write_stack(l, p);
+        p.shift_at = -1;
         parser_feed();
-        const Trace& t = g->trace;
-        if (p.status == PARSE_RUNNING && p.depth == d - 1 && t.recording && t.segment_length == 4 &&
-            t.key == (record_key(16, d - 1) | record_key(15, d - 3) << 16) && list_commas.count < ListCommas::SIZE) {
-          lc.state_after = static_cast<uint8_t>(p.state);
-          std::memcpy(lc.after, &p.state_stack[d - 4], 4);
-          list_commas.known[list_commas.count++] = lc;
-        }
+        learn(l, from, code, p);
       }
     } else {
+      if (l.current != LearnedFeeds::NONE) write_stack(l, p);
       parser_feed();
+      // Back on a known configuration, or a new one while there is room for it.
+      l.current = learning && p.status == PARSE_RUNNING && p.provisional_terminal == -1 && g->trace.recording &&
+                          l.configurations.size() < LearnedFeeds::CONFIGURATION_LIMIT
+                      ? configuration_number(l, p)
+                      : LearnedFeeds::NONE;
     }
     // Between statements nothing on the stack refers to the statement's memory.
     bool reset = p.depth <= 1 && p.status != PARSE_SYNTAX_ERROR && p.status != PARSE_OVERFLOW;
@@ -456,4 +542,5 @@ void run_pass() {
     if (g->trace.recording) trace_feed_end();
     if (code <= 0) break;
   }
+  if (l.current != LearnedFeeds::NONE) write_stack(l, p);
 }

@@ -1,6 +1,9 @@
 // The table-driven LALR(1) engine, in push mode: it is handed one token at a time.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "assembly/data.h"
 #include "assembly/expr.h"
@@ -39,6 +42,44 @@ struct Parser {
   int provisional_depth = 0;
   int provisional_state = 0;
   SrcPos pos{1, 1};  // position printed by the diagnostics: the current token's
+  // Where the engine shifted the last token: its entry (-1 before it shifts) and how many
+  // bytes of records the trace's segment held at that moment.
+  int shift_at = -1;
+  int shift_mark = 0;
+};
+
+// Feeds learned from the engine in pass 1 (engine.cpp tells how they are used).
+struct LearnedStep {
+  uint8_t first;   // production
+  uint8_t second;  // production of an operand's second action on the same entry, else 0
+  uint8_t entry;
+};
+struct LearnedFeed {
+  uint32_t key = 0;  // configuration << 9 | token code, + 1; 0 marks a free slot
+  uint32_t to = 0;   // configuration after the feed
+  uint32_t first_step = 0;
+  uint16_t steps = 0;
+  uint16_t before_shift = 0;  // steps made before the token is shifted
+  uint8_t shift_at = 0;      // the entry the token is shifted to
+};
+struct LearnedConfiguration {
+  uint8_t state;
+  uint8_t depth;
+  uint32_t stack;  // offset of its `depth` states in `stacks`
+};
+struct LearnedFeeds {
+  static constexpr uint32_t NONE = 0xFFFFFFFFu;
+  static constexpr uint32_t CONFIGURATION_LIMIT = 4096;
+  static constexpr int FEED_BITS = 14;
+  static constexpr size_t FEED_SLOTS = size_t{1} << FEED_BITS;  // at most half used
+  std::vector<LearnedConfiguration> configurations;
+  std::vector<uint8_t> stacks;
+  std::unordered_map<std::string, uint32_t> numbers;  // configuration by state and stack
+  std::vector<LearnedFeed> feeds = std::vector<LearnedFeed>(FEED_SLOTS);
+  size_t feed_count = 0;
+  std::vector<LearnedStep> steps;
+  uint32_t current = NONE;    // the parser's configuration, NONE when not known
+  bool stack_written = true;  // the parser's state stack holds current's states
 };
 
 void parser_start();
