@@ -121,15 +121,32 @@ bool action_passes_value(int production) {
   }
 }
 
+namespace {
+
+// An action with what the trace keeps of it: its record and the values it reads, or (kShape
+// false, for a feed whose shape is known) the values only.
+template <bool kShape>
+void action(int production, ParseValue* rhs) {
+  run_action(production, rhs);
+  if (!g->trace.recording) return;
+  if (kShape) trace_action(production, rhs);
+  else trace_action_values(production, rhs);
+}
+
 // The common operands, an identifier and a number, taken straight to their value.
-void perform_operand(int first, int second, ParseValue* top) {
+template <bool kShape>
+void operand_action(int first, int second, ParseValue* top) {
   bool recording = g->trace.recording;
   if (second == 159 && first == 167) {
     Symbol* sym = symbol_reference(top->text);
     top->expr = symbol_value(sym);
     if (recording) {
-      trace_symbol(top, sym);
-      trace_action(159, top);
+      if (kShape) {
+        trace_symbol(top, sym);
+        trace_action(159, top);
+      } else {
+        trace_value(sym ? sym->number + 1 : 0);
+      }
     }
     return;
   }
@@ -140,27 +157,34 @@ void perform_operand(int first, int second, ParseValue* top) {
       case 164: n = hex_literal(top->text); break;
       case 165: n = char_literal(top->text); break;
       default:
-        perform_action(first, top);
-        perform_action(second, top);
+        action<kShape>(first, top);
+        action<kShape>(second, top);
         return;
     }
     top->expr = expr_number(n);
     if (recording) {
-      trace_literal(first, top, n);
-      trace_action(160, top);
+      if (kShape) {
+        trace_literal(first, top, n);
+        trace_action(160, top);
+      } else {
+        trace_value(trace_zigzag(n));
+      }
     }
     return;
   }
-  perform_action(first, top);
-  if (second) perform_action(second, top);
+  action<kShape>(first, top);
+  if (second) action<kShape>(second, top);
 }
+
+}  // namespace
+
+void perform_operand(int first, int second, ParseValue* top) { operand_action<true>(first, second, top); }
+void perform_operand_values(int first, int second, ParseValue* top) { operand_action<false>(first, second, top); }
 
 void reduction_action(int production) { perform_action(production, &g->parser.value_stack[g->parser.depth]); }
 
-void perform_action(int production, ParseValue* rhs) {
-  run_action(production, rhs);
-  if (g->trace.recording) trace_action(production, rhs);
-}
+void perform_action(int production, ParseValue* rhs) { action<true>(production, rhs); }
+void perform_action_values(int production, ParseValue* rhs) { action<false>(production, rhs); }
 
 void run_action(int production, ParseValue* rhs) {
   ParseValue& base = rhs[0];

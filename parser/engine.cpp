@@ -426,13 +426,14 @@ inline uint32_t feed_key(uint32_t configuration, int code) {
 // The feed the engine just made from configuration `from`, learned when it can be: it ran
 // and shifted the token, left no provisional reduction pending, and its records are all in
 // the trace's current segment.
-void learn(LearnedFeeds& l, uint32_t from, int code, const Parser& p) {
+LearnedFeed* learn(LearnedFeeds& l, uint32_t from, int code, const Parser& p) {
   const Trace& t = g->trace;
   l.current = LearnedFeeds::NONE;
-  if (!t.recording || p.status != PARSE_RUNNING || p.provisional_terminal != -1) return;
+  if (p.status != PARSE_RUNNING || p.provisional_terminal != -1) return nullptr;
   uint32_t to = configuration_number(l, p);
   l.current = to;
-  if (to == LearnedFeeds::NONE || p.shift_at < 0 || l.feed_count * 2 >= LearnedFeeds::FEED_SLOTS) return;
+  if (to == LearnedFeeds::NONE || !t.recording || p.shift_at < 0 || l.feed_count * 2 >= LearnedFeeds::FEED_SLOTS)
+    return nullptr;
   int n = t.segment_length;
   uint8_t bytes[8];
   const uint8_t* records = t.segment;
@@ -464,22 +465,44 @@ void learn(LearnedFeeds& l, uint32_t from, int code, const Parser& p) {
   while (l.feeds[i].key != 0) i = (i + 1) & (LearnedFeeds::FEED_SLOTS - 1);
   l.feeds[i] = f;
   l.feed_count++;
+  return &l.feeds[i];
 }
 
-// A learned feed: its actions, the token's shift among them, and its configuration.
-inline void make_feed(LearnedFeeds& l, Parser& p, const LearnedFeed& f) {
+template <bool kShape>
+inline void make_step(const LearnedStep& s, ParseValue* values) {
+  if (kShape) {
+    if (s.second) perform_operand(s.first, s.second, &values[s.entry]);
+    else perform_action(s.first, &values[s.entry]);
+  } else {
+    if (s.second) perform_operand_values(s.first, s.second, &values[s.entry]);
+    else perform_action_values(s.first, &values[s.entry]);
+  }
+}
+
+// A learned feed: its actions, the token's shift among them, and its configuration. The
+// token goes straight to its entry when no action comes before its shift (the common
+// case); else through p.input, after those actions. When the feed's shape number is known,
+// the actions record their values only and the number is written whole (kShape false).
+template <bool kShape>
+inline void make_feed(LearnedFeeds& l, Parser& p, const LearnedFeed& f, int code, const Scanner& sc) {
   ParseValue* values = p.value_stack;
   const LearnedStep* s = &l.steps[f.first_step];
-  int k = 0;
-  for (; k < f.before_shift; k++) {
-    if (s[k].second) perform_operand(s[k].first, s[k].second, &values[s[k].entry]);
-    else perform_action(s[k].first, &values[s[k].entry]);
+  const LearnedStep* end = s + f.steps;
+  if (f.before_shift == 0) {
+    ParseValue& v = values[f.shift_at];
+    v.code = code;
+    v.text = sc.text;
+    v.pos = sc.token_pos;
+  } else {
+    p.input_code = code;
+    p.input.code = code;
+    p.input.text = sc.text;
+    p.input.pos = sc.token_pos;
+    for (const LearnedStep* before = s + f.before_shift; s < before; s++) make_step<kShape>(*s, values);
+    values[f.shift_at] = p.input;
   }
-  values[f.shift_at] = p.input;
-  for (; k < f.steps; k++) {
-    if (s[k].second) perform_operand(s[k].first, s[k].second, &values[s[k].entry]);
-    else perform_action(s[k].first, &values[s[k].entry]);
-  }
+  for (; s < end; s++) make_step<kShape>(*s, values);
+  if (!kShape && g->trace.recording) trace_put_shape(f.shape, f.shape_length);
   const LearnedConfiguration& c = l.configurations[f.to];
   p.state = c.state;
   p.depth = c.depth;
@@ -506,40 +529,60 @@ void run_pass() {
   LearnedFeeds& l = g->learned;
   l.current = LearnedFeeds::NONE;
   l.stack_written = true;
+  const Scanner& sc = g->scanner;
+  // A configuration is known (l.current) only while the parse runs with no provisional
+  // reduction pending, which no learned feed changes.
+  const bool learning = g->pass == 1 && !g->io.parse_twice && !g->debug;
   for (;;) {
     int code = g->debug ? -1 : fast_token(g->reader, g->scanner);
     if (code < 0) code = g->debug ? next_token() : next_token_general();
-    p.input_code = code;
-    p.input.code = code;
-    p.input.text = g->scanner.text;
-    p.input.pos = g->scanner.token_pos;
-    p.pos = g->scanner.token_pos;
-    bool learning = g->pass == 1 && g->trace.recording && !g->io.parse_twice && !g->debug &&
-                    p.status == PARSE_RUNNING && p.provisional_terminal == -1 &&
-                    static_cast<unsigned>(code) < TOKEN_CODE_COUNT;
-    if (learning && l.current != LearnedFeeds::NONE) {
-      uint32_t from = l.current;
-      if (const LearnedFeed* f = find_feed(l, feed_key(from, code))) {
-        make_feed(l, p, *f);
-      } else {
-        write_stack(l, p);
-        p.shift_at = -1;
-        parser_feed();
-        learn(l, from, code, p);
-      }
+    p.pos = sc.token_pos;
+    const LearnedFeed* f = nullptr;
+    uint32_t from = l.current;
+    if (from != LearnedFeeds::NONE && static_cast<unsigned>(code) < TOKEN_CODE_COUNT)
+      f = find_feed(l, feed_key(from, code));
+    LearnedFeed* learned = nullptr;
+    if (f) {
+      if (f->shape_length) make_feed<false>(l, p, *f, code, sc);
+      else make_feed<true>(l, p, *f, code, sc);
     } else {
-      if (l.current != LearnedFeeds::NONE) write_stack(l, p);
+      p.input_code = code;
+      p.input.code = code;
+      p.input.text = sc.text;
+      p.input.pos = sc.token_pos;
+      if (from != LearnedFeeds::NONE) write_stack(l, p);
+      p.shift_at = -1;
       parser_feed();
-      // Back on a known configuration, or a new one while there is room for it.
-      l.current = learning && p.status == PARSE_RUNNING && p.provisional_terminal == -1 && g->trace.recording &&
-                          l.configurations.size() < LearnedFeeds::CONFIGURATION_LIMIT
-                      ? configuration_number(l, p)
-                      : LearnedFeeds::NONE;
+      if (learning && static_cast<unsigned>(code) < TOKEN_CODE_COUNT) {
+        if (from != LearnedFeeds::NONE) {
+          learned = learn(l, from, code, p);
+        } else if (p.status == PARSE_RUNNING && p.provisional_terminal == -1 &&
+                   l.configurations.size() < LearnedFeeds::CONFIGURATION_LIMIT) {
+          // Back on a known configuration, or a new one while there is room for it.
+          l.current = configuration_number(l, p);
+        }
+      } else {
+        l.current = LearnedFeeds::NONE;
+      }
     }
     // Between statements nothing on the stack refers to the statement's memory.
     bool reset = p.depth <= 1 && p.status != PARSE_SYNTAX_ERROR && p.status != PARSE_OVERFLOW;
     if (reset) arena_reset(g->statement);
-    if (g->trace.recording) trace_feed_end();
+    if (g->trace.recording) {
+      if (learned) {
+        // The shape number written for the feed just learned: the same for its repeats.
+        ChunkedBytes& cb = g->trace.shapes_used;
+        size_t chunk = cb.chunks.size();
+        const uint8_t* before = cb.cur;
+        trace_feed_end();
+        if (g->trace.recording && cb.chunks.size() == chunk && before && cb.cur > before && cb.cur - before <= 4) {
+          learned->shape_length = static_cast<uint8_t>(cb.cur - before);
+          std::memcpy(learned->shape, before, learned->shape_length);
+        }
+      } else {
+        trace_feed_end();
+      }
+    }
     if (code <= 0) break;
   }
   if (l.current != LearnedFeeds::NONE) write_stack(l, p);

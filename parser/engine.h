@@ -61,6 +61,8 @@ struct LearnedFeed {
   uint16_t steps = 0;
   uint16_t before_shift = 0;  // steps made before the token is shifted
   uint8_t shift_at = 0;      // the entry the token is shifted to
+  uint8_t shape_length = 0;  // bytes of its shape number in the trace, 0 when not known
+  uint8_t shape[4] = {};
 };
 struct LearnedConfiguration {
   uint8_t state;
@@ -94,6 +96,10 @@ void perform_action(int production, ParseValue* rhs);
 void run_action(int production, ParseValue* rhs);
 // The actions of production `first` and then, when not 0, of `second`, on one entry.
 void perform_operand(int first, int second, ParseValue* top);
+// perform_action and perform_operand with only the values they read recorded, not their
+// records: for a learned feed, whose shape number is written whole.
+void perform_action_values(int production, ParseValue* rhs);
+void perform_operand_values(int first, int second, ParseValue* top);
 // How pass 2's replay of pass 1's parse carries out a production's action: the common
 // ones directly, the others through run_action.
 enum ReplayKind : uint8_t {

@@ -1,5 +1,7 @@
 // Recording the trace of pass 1: the steps made for every action, inline.
 #pragma once
+#include <cstring>
+
 #include "driver/run.h"
 #include "parser/trace.h"
 
@@ -49,6 +51,22 @@ inline void trace_action(int production, const ParseValue* rhs) {
     return;
   }
   trace_record(production, trace_entry(rhs));
+}
+
+// The values that an action reads, without its record: for a feed whose shape is known.
+inline void trace_action_values(int production, const ParseValue* rhs) {
+  if (production < 162) return;
+  if (production == 167) return trace_value(rhs->symbol ? rhs->symbol->number + 1 : 0);
+  if (production == 162) return trace_string(rhs->string);
+  if (production <= 165) trace_value(trace_zigzag(rhs->integer));
+}
+
+// A feed's shape number, as trace_feed_end wrote it for the same records (n bytes, at most 4).
+inline void trace_put_shape(const uint8_t* bytes, int n) {
+  ChunkedBytes& cb = g->trace.shapes_used;
+  if (cb.limit - cb.cur < 5 && !chunk_grow(cb, 5)) return;
+  std::memcpy(cb.cur, bytes, 4);
+  cb.cur += n;
 }
 
 // A literal whose value was worked out without running its action.
