@@ -502,7 +502,7 @@ TEST(HostileNesting, TwoHundredPrefixOperators) {
 // A chain of 30 files, each including the next: twenty are suspended at most.
 
 std::string chain_name(int k) {
-  char b[16];
+  char b[32];
   std::snprintf(b, sizeof b, "/n%02d.inc", k);
   return work_dir() + b;
 }
