@@ -27,10 +27,7 @@ static Symbol* recorded_reference(const char* text) {
 
 static const char* entry_name(const void* entry) { return sym_name(static_cast<const Symbol*>(entry)); }
 
-void symbols_start() {
-  g->symbols = table_create(SYMBOL_BUCKETS, false);
-  name_index_init(g->symbol_index, entry_name);
-}
+void symbols_start() { name_index_init(g->symbol_index, entry_name); }
 
 // Pass 1 creates the symbol of a name it meets for the first time.
 static Symbol* symbol_create(const char* text, uint64_t key) {
@@ -47,18 +44,19 @@ static Symbol* symbol_create(const char* text, uint64_t key) {
   return sym;
 }
 
-// The table's records are made when the table is wanted, for the symbols in order of
-// creation: the chains are then the ones that inserting each symbol as it was created
-// gives, and the passes spend nothing on them.
-void symbols_link() {
-  Run& r = *g;
-  for (size_t k = r.symbols_linked; k < r.symbol_list.size(); k++) {
-    SymbolRecord* rec = static_cast<SymbolRecord*>(record_alloc(sizeof(SymbolRecord)));
-    rec->symbol = r.symbol_list[k];
-    rec->name = sym_name(rec->symbol);
-    table_insert(r.symbols, rec);
+std::vector<const Symbol*> symbols_in_table_order() {
+  // A counting sort by bucket; within a bucket, the symbols from the newest back.
+  const std::vector<Symbol*>& all = g->symbol_list;
+  std::vector<uint8_t> bucket(all.size());
+  std::vector<size_t> at(SYMBOL_BUCKETS + 1, 0);
+  for (size_t k = 0; k < all.size(); k++) {
+    bucket[k] = static_cast<uint8_t>(name_hash(sym_name(all[k])) % SYMBOL_BUCKETS);
+    at[bucket[k] + 1u]++;
   }
-  r.symbols_linked = r.symbol_list.size();
+  for (int b = 0; b < SYMBOL_BUCKETS; b++) at[static_cast<size_t>(b) + 1] += at[static_cast<size_t>(b)];
+  std::vector<const Symbol*> order(all.size());
+  for (size_t k = all.size(); k-- > 0;) order[at[bucket[k]]++] = all[k];
+  return order;
 }
 
 Symbol* symbol_reference(const char* text) {

@@ -20,7 +20,6 @@ Run* g = nullptr;
 
 Run::~Run() {
   if (xex.fd >= 0) ::close(xex.fd);
-  if (symbols) table_destroy(symbols);
   if (sections) table_destroy(sections);
 }
 
@@ -150,8 +149,7 @@ static void assemble(const std::vector<std::string>& args) {
   sections_check_sizes();
 
   dump_sections(g->out);
-  symbols_link();
-  list_symbols(g->out, g->symbols);
+  list_symbols(g->out);
   reader_close_source();
   finish_output();
 }

@@ -63,7 +63,6 @@ struct Run {
   Reader reader;
   Scanner scanner;
   Parser parser;
-  NameTable* symbols = nullptr;
   NameTable* sections = nullptr;
   Section* current_section = nullptr;
   SrcPos statement_pos{1, 1};  // first token of the statement whose action runs
@@ -81,7 +80,6 @@ struct Run {
   std::vector<Symbol*> symbol_list;  // every symbol, in the order pass 1 created them
   NameIndex symbol_index;            // every symbol by name
   Arena symbol_memory;               // the symbols themselves
-  size_t symbols_linked = 0;         // symbols with a record in the symbol table
   size_t reference_next = 0;
   bool references_valid = true;
 

@@ -75,15 +75,14 @@ void list_symbol(OutStream& out, const Symbol* sym) {
   if (out.line_flush && !out_flush(out)) stream_failed(out);
 }
 
-void list_symbols(OutStream& out, const NameTable* table) {
+void list_symbols(OutStream& out) {
   out_printf(out, "-------------- Symbol Table -----------------\n");
-  // The records and their symbols lie all over memory: each is asked for a few lines
-  // before it is written, the record first.
-  std::vector<void*> all = table_collect(table);
+  // The symbols lie all over memory in this order: each is asked for a few lines before it
+  // is written.
+  std::vector<const Symbol*> all = symbols_in_table_order();
   constexpr size_t AHEAD = 8;
   for (size_t i = 0; i < all.size(); i++) {
-    if (i + 2 * AHEAD < all.size()) __builtin_prefetch(all[i + 2 * AHEAD]);
-    if (i + AHEAD < all.size()) __builtin_prefetch(static_cast<const SymbolRecord*>(all[i + AHEAD])->symbol);
-    list_symbol(out, static_cast<const SymbolRecord*>(all[i])->symbol);
+    if (i + AHEAD < all.size()) __builtin_prefetch(all[i + AHEAD]);
+    list_symbol(out, all[i]);
   }
 }

@@ -10,5 +10,5 @@
 void dump_sections(OutStream& out);
 void dump_section(OutStream& out, const Section* s);
 void dump_bytes(OutStream& out, const uint8_t* bytes, int32_t n);
-void list_symbols(OutStream& out, const NameTable* table);
+void list_symbols(OutStream& out);
 void list_symbol(OutStream& out, const Symbol* sym);

@@ -401,6 +401,7 @@ uint32_t configuration_number(LearnedFeeds& l, const Parser& p) {
   auto found = l.numbers.find(key);
   if (found != l.numbers.end()) return found->second;
   if (l.configurations.size() >= LearnedFeeds::CONFIGURATION_LIMIT) return LearnedFeeds::NONE;
+  if (l.feeds.empty()) l.feeds.resize(LearnedFeeds::FEED_SLOTS);
   uint32_t n = static_cast<uint32_t>(l.configurations.size());
   l.configurations.push_back(
       LearnedConfiguration{static_cast<uint8_t>(p.state), static_cast<uint8_t>(p.depth), static_cast<uint32_t>(l.stacks.size())});

@@ -77,7 +77,7 @@ struct LearnedFeeds {
   std::vector<LearnedConfiguration> configurations;
   std::vector<uint8_t> stacks;
   std::unordered_map<std::string, uint32_t> numbers;  // configuration by state and stack
-  std::vector<LearnedFeed> feeds = std::vector<LearnedFeed>(FEED_SLOTS);
+  std::vector<LearnedFeed> feeds;  // FEED_SLOTS, from the first configuration on
   size_t feed_count = 0;
   std::vector<LearnedStep> steps;
   uint32_t current = NONE;    // the parser's configuration, NONE when not known

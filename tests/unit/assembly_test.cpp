@@ -315,7 +315,7 @@ TEST_F(AssemblyTest, NameUnknownToPassOne) {
   EXPECT_EQ(e.defined, 0);
   label_define(2, ghost, cur());  // nothing to define; must not fail
   EXPECT_GE(g->error_count, 1);
-  EXPECT_EQ(g->symbols->element_count, 0);
+  EXPECT_TRUE(g->symbol_list.empty());
 }
 
 TEST_F(AssemblyTest, LongNamesAreKeptWhole) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "assembly/name_table.h"
+#include "assembly/symbol.h"
 #include "driver/run.h"
 #include "tests/unit/run_fixture.h"
 
@@ -336,4 +337,25 @@ TEST_F(NameTableTest, CollectedOrderIsTheTableOrder) {
   NameTable* empty = table_create(11);
   EXPECT_TRUE(table_collect(empty).empty());
   table_destroy(empty);
+}
+
+// The listing's order is worked out from the symbols in order of creation: it must be the
+// order of a table of 59 chains that got each symbol at the head of its chain when it was
+// created, whatever names share buckets and however often they are met again.
+TEST_F(NameTableTest, SymbolOrderIsTheOrderOfTheChainedTable) {
+  NameTable* t = table_create(SYMBOL_BUCKETS);
+  std::deque<std::string> names;
+  for (int i = 0; i < 3000; i++) {
+    int j = i % 1700;  // from 1700 on, names met before
+    names.push_back((j % 5 == 0 ? "L" : "label_") + std::to_string(j * 7919 % 1000) + "_" + std::to_string(j));
+    size_t before = g->symbol_list.size();
+    Symbol* sym = symbol_reference(names.back().c_str());
+    if (g->symbol_list.size() != before) add(t, sym_name(sym), static_cast<int>(sym->number));
+    if (i % 3 == 0) symbol_reference(names[static_cast<size_t>(i / 2)].c_str());
+  }
+  EXPECT_EQ(g->symbol_list.size(), 1700u);
+  std::vector<int> listed;
+  for (const Symbol* sym : symbols_in_table_order()) listed.push_back(static_cast<int>(sym->number));
+  EXPECT_EQ(listed, order(t));
+  table_destroy(t);
 }
