@@ -120,6 +120,7 @@ enum ReplayKind : uint8_t {
   REPLAY_CELLS,         // .DB / .DW / .DL of the list, cells of a bytes
   REPLAY_SYMBOL_OPERAND,  // REPLAY_SYMBOL, then REPLAY_SYMBOL_VALUE on the same entry
   REPLAY_INT_OPERAND,     // REPLAY_INT, then REPLAY_NUMBER on the same entry
+  REPLAY_LABEL,           // REPLAY_SYMBOL, then the action of a label on the same entry
 };
 struct ReplayStep {
   uint8_t kind;

@@ -324,6 +324,11 @@ void compile_shapes(const Trace& t, std::vector<CompiledStep>& steps, std::vecto
         r += 2;
         continue;
       }
+      if (step.kind == REPLAY_SYMBOL && next_same && r[2] == 166) {
+        steps.push_back({REPLAY_LABEL, entry, 0, 0, 0});
+        r += 2;
+        continue;
+      }
       if (step.kind == REPLAY_INT && next_same && r[2] == 160) {
         steps.push_back({REPLAY_INT_OPERAND, entry, 0, 0, 0});
         r += 2;
@@ -403,6 +408,22 @@ void trace_replay() {
           case REPLAY_INT_OPERAND:
             v->expr = expr_number(unzigzag(value()));
             break;
+          case REPLAY_LABEL: {
+            // A label where pass 1 put it needs no more than its value from `known`.
+            uint32_t k = value();
+            const Section* sec = g->current_section;
+            if (k != 0 && k <= symbol_count && sec) {
+              uint32_t w = known[k - 1];
+              uint32_t address = static_cast<uint32_t>(sec->start) + static_cast<uint32_t>(sec->location_counter);
+              if ((w >> 16) && address == (w & 0xFFFF)) {
+                v->expr = ExprValue{static_cast<int32_t>(w & 0xFFFF), 1};
+                break;
+              }
+            }
+            v->symbol = k != 0 && k <= symbol_count ? symbols[k - 1] : nullptr;
+            run_action(166, v);
+            break;
+          }
           case REPLAY_SYMBOL:
             v->symbol = next_symbol();
             break;
