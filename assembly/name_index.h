@@ -43,6 +43,18 @@ void name_index_replace(NameIndex& x, size_t slot, uint64_t key, void* entry);
 // Empties a slot, moving later slots of its probe run back into the gap.
 void name_index_erase(NameIndex& x, size_t slot);
 
+// Asks for the slot where a lookup with this key starts, ahead of the lookup.
+inline void name_index_prefetch_slot(const NameIndex& x, uint64_t key) {
+  __builtin_prefetch(&x.slots[key >> (64 - x.bits)]);
+}
+// Asks for the entry in the slot where a lookup with this key starts, when the slot holds
+// that key's top bits (most likely that name's entry), ahead of the lookup.
+inline void name_index_prefetch_entry(const NameIndex& x, uint64_t key) {
+  uint64_t s = x.slots[key >> (64 - x.bits)];
+  uint64_t top = key >> 44;  // the 20 bits a slot keeps
+  if (s != 0 && ((s >> 48) << 4 | (s & 0xF)) == top) __builtin_prefetch(reinterpret_cast<const void*>(s & 0x0000FFFFFFFFFFF0ull));
+}
+
 // Whether an address can be an entry (16-byte aligned, below 2^48).
 inline bool name_index_fits(const void* entry) {
   return (reinterpret_cast<uintptr_t>(entry) & ~uintptr_t{0x0000FFFFFFFFFFF0ull}) == 0;

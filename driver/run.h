@@ -85,6 +85,7 @@ struct Run {
 
   Trace trace;                      // pass 1's parse, for pass 2
   LearnedFeeds learned;             // the engine's feeds, learned in pass 1
+  TokenBatch batch;                 // common tokens read ahead in pass 1
   std::vector<InputRecord> inputs;  // the files that pass 1 read, in the order it opened them
 
   // Every member starts as its initializer says; the stream buffers are not cleared.

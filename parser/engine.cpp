@@ -523,6 +523,45 @@ inline void write_stack(LearnedFeeds& l, Parser& p) {
 
 // Every action that reads a token's text runs while that token is fed, and the scanner is
 // not called again before then, so the engine reads the text where the scanner left it.
+// Tokens read ahead. A big program's symbols and their index outgrow the caches, and its
+// references go all over them: each lookup waits for an index slot and then for a symbol,
+// one lookup after the other. So once the index is that big, pass 1 reads the common
+// tokens of the next lines in one go (those read straight from the block; the first other
+// one ends the batch and is read when its turn comes, and so is the block's end) and asks
+// for the index slots and then the symbols of their names all at once, so that they are
+// on their way together. Then the tokens go to the parser one by one, each handed over to
+// the scanner as if it had just read it: their texts are still in the block. Nothing else
+// reads the source while they wait, and reading them leaves no trace in the output.
+namespace {
+
+constexpr size_t BATCH_FROM = size_t{1} << 16;  // index slots: beyond the second-level cache
+
+void fill_batch(TokenBatch& b) {
+  Reader& r = g->reader;
+  b.count = 0;
+  b.next = 0;
+  if (!r.current) return;
+  int32_t last_line = r.current->pos.line + TokenBatch::LINES;
+  while (b.count < TokenBatch::TOKENS && r.current->pos.line < last_line) {
+    int code = fast_scan(r, b.tokens[b.count]);
+    if (code < 0) break;
+    b.codes[b.count++] = static_cast<int16_t>(code);
+  }
+  const NameIndex& x = g->symbol_index;
+  for (int k = 0; k < b.count; k++)
+    if (b.tokens[k].key) name_index_prefetch_slot(x, b.tokens[k].key);
+  for (int k = 0; k < b.count; k++)
+    if (b.tokens[k].key) name_index_prefetch_entry(x, b.tokens[k].key);
+}
+
+inline int batch_token(TokenBatch& b, Scanner& sc) {
+  int k = b.next++;
+  fast_hand_over(sc, b.tokens[k]);
+  return b.codes[k];
+}
+
+}  // namespace
+
 void run_pass() {
   Parser& p = g->parser;
   parser_start();
@@ -534,9 +573,22 @@ void run_pass() {
   // A configuration is known (l.current) only while the parse runs with no provisional
   // reduction pending, which no learned feed changes.
   const bool learning = g->pass == 1 && !g->io.parse_twice && !g->debug;
+  TokenBatch& batch = g->batch;
+  batch.count = 0;
+  batch.next = 0;
   for (;;) {
-    int code = g->debug ? -1 : fast_token(g->reader, g->scanner);
-    if (code < 0) code = g->debug ? next_token() : next_token_general();
+    int code;
+    if (batch.next < batch.count) {
+      code = batch_token(batch, g->scanner);
+    } else {
+      code = -1;
+      if (learning && g->symbol_index.size >= BATCH_FROM) {
+        fill_batch(batch);
+        if (batch.count) code = batch_token(batch, g->scanner);
+      }
+      if (code < 0) code = g->debug ? -1 : fast_token(g->reader, g->scanner);
+      if (code < 0) code = g->debug ? next_token() : next_token_general();
+    }
     p.pos = sc.token_pos;
     const LearnedFeed* f = nullptr;
     uint32_t from = l.current;

@@ -9,6 +9,7 @@
 #include "assembly/expr.h"
 #include "assembly/symbol.h"
 #include "source/reader.h"
+#include "source/scanner.h"
 
 constexpr int PARSER_STACK_LIMIT = 128;
 
@@ -46,6 +47,16 @@ struct Parser {
   // bytes of records the trace's segment held at that moment.
   int shift_at = -1;
   int shift_mark = 0;
+};
+
+// Common tokens of a big program read ahead in pass 1 (engine.cpp tells why).
+struct TokenBatch {
+  static constexpr int LINES = 32;
+  static constexpr int TOKENS = 512;
+  FastToken tokens[TOKENS];
+  int16_t codes[TOKENS];
+  int count = 0;
+  int next = 0;
 };
 
 // Feeds learned from the engine in pass 1 (engine.cpp tells how they are used).

@@ -22,6 +22,16 @@ struct Scanner {
   uint64_t text_key = 0;
 };
 
+// A common token as the scanner's common path read it from the block, before it is handed
+// over (scanner_fast.h).
+struct FastToken {
+  SrcPos pos;
+  const unsigned char* text;  // in the block; null for a token that sets no text
+  uint32_t length;
+  bool wide;                  // 16 bytes may be read from `text`
+  uint64_t key;               // a name's key, else 0
+};
+
 int next_token();
 // The scanner's general path: every token, any input (next_token tries the common path first).
 int next_token_general();

@@ -127,8 +127,9 @@ inline const unsigned char* pass_blanks(const unsigned char* p, const unsigned c
 // numbers and punctuation that lie wholly inside the block. Blanks before the token are
 // skipped in any case. Returns -1, with nothing of the token consumed, when the general
 // path must decide (anything else, a token that may run past the block, a token too long,
-// characters pushed back).
-[[gnu::always_inline]] inline int fast_token(Reader& r, Scanner& sc) {
+// characters pushed back). The token's text stays in the block, which only the general
+// path reads further or refills.
+[[gnu::always_inline]] inline int fast_scan(Reader& r, FastToken& t) {
   if (r.unget_count != 0) return -1;
   InputStream& in = *r.current;
   const unsigned char* p = in.p;
@@ -148,16 +149,17 @@ inline const unsigned char* pass_blanks(const unsigned char* p, const unsigned c
   in.pos = SrcPos{line, col};
   if (p == end) return -1;
   unsigned char b = *p;
+  t.pos = SrcPos{line, col};
+  t.key = 0;
   if (b == '\'') {
     // A character constant whose character is plain (no line end, tab, carriage return
     // or $1A, which move the position or end the input).
     if (end - p < 2) return -1;
     unsigned char c = p[1];
     if (c == '\n' || c == '\t' || c == '\r' || c == 0x1A) return -1;
-    sc.text[0] = static_cast<char>(c);
-    sc.text[1] = '\0';
-    sc.text_key = 0;
-    sc.token_pos = SrcPos{line, col};
+    t.text = p + 1;
+    t.length = 1;
+    t.wide = false;
     in.p = p + 2;
     in.pos.col = col + 2;
     return TOK_CHAR_CONSTANT;
@@ -177,7 +179,7 @@ inline const unsigned char* pass_blanks(const unsigned char* p, const unsigned c
     code = TOK_HEX_NUMBER;
     from = p + 1;
   } else if (is_punctuation(b)) {
-    sc.token_pos = SrcPos{line, col};
+    t.text = nullptr;
     in.p = p + 1;
     in.pos.col = col + 1;
     return b;
@@ -186,28 +188,38 @@ inline const unsigned char* pass_blanks(const unsigned char* p, const unsigned c
   }
   size_t len = static_cast<size_t>(q - from);
   if (q == end || len > TOKEN_TEXT_SIZE - 1) return -1;
-  if (len <= 16 && end - from >= 16) {
-    std::memcpy(sc.text, from, 16);  // short names in one move; the rest is overwritten later
-  } else {
-    std::memcpy(sc.text, from, len);
+  if (code == TOK_IDENT) {
+    int k = keyword_find(reinterpret_cast<const char*>(from), len);
+    // INCLUDE takes the general path: nothing of it is consumed.
+    if (k == TOK_INCLUDE) return -1;
+    if (k >= 0) code = k;
+    else t.key = table_key(reinterpret_cast<const char*>(from), len);  // its lookup follows with this key
   }
-  sc.text[len] = '\0';
-  sc.text_key = 0;
-  sc.token_pos = SrcPos{line, col};
+  t.text = from;
+  t.length = static_cast<uint32_t>(len);
+  t.wide = end - from >= 16;
   in.p = q;
   in.pos.col = col + static_cast<int32_t>(q - p);
-  if (code == TOK_IDENT) {
-    int k = keyword_find(sc.text, len);
-    if (k >= 0 && k != TOK_INCLUDE) return k;
-    if (k == TOK_INCLUDE) {
-      // INCLUDE takes the general path: give the name back.
-      in.p = p;
-      in.pos.col = col;
-      return -1;
-    }
-    // A name: its lookup follows at once, with this key.
-    sc.text_key = table_key(sc.text, len);
-  }
   return code;
 }
 
+// Hands a common token over to the scanner: its position, and its text and key when it
+// has a text (punctuation leaves them as they were).
+[[gnu::always_inline]] inline void fast_hand_over(Scanner& sc, const FastToken& t) {
+  sc.token_pos = t.pos;
+  if (!t.text) return;
+  if (t.length <= 16 && t.wide) {
+    std::memcpy(sc.text, t.text, 16);  // short texts in one move; the rest is overwritten later
+  } else {
+    std::memcpy(sc.text, t.text, t.length);
+  }
+  sc.text[t.length] = '\0';
+  sc.text_key = t.key;
+}
+
+[[gnu::always_inline]] inline int fast_token(Reader& r, Scanner& sc) {
+  FastToken t;
+  int code = fast_scan(r, t);
+  if (code >= 0) fast_hand_over(sc, t);
+  return code;
+}

@@ -178,6 +178,42 @@ TEST_F(ReplayTest, TraceOverItsLimitFallsBackToParsingAgain) {
   }
 }
 
+// A program with more symbols than the caches hold: pass 1 reads tokens ahead in batches
+// (never with XEXASM_PARSE_TWICE). Names long and short, forward and backward references,
+// zero-page and absolute operands, branches, comments and blank lines, lines that cross
+// the reader's blocks, an INCLUDE and a string in between (which end a batch); then the
+// same with a syntax error, and with a name that no label defines. Both ways must agree
+// in every byte.
+TEST_F(ReplayTest, BigProgramReadAheadInBatches) {
+  std::string prog = " .SECTION \"z\",$80\nzp: .DS 4\n";
+  for (int i = 0; i < 48000; i++) {
+    std::string n = std::to_string(i);
+    if (i % 4000 == 0) prog += " .SECTION \"c" + n + "\",$1000\n";  // below $10000
+    std::string longer = "a_rather_long_routine_name_" + n;
+    prog += longer + ": LDA zp,X  ; comment " + n + "\n";
+    prog += "\tJSR " + longer + "\n";
+    prog += "s" + n + ": STA s" + std::to_string(i + 1 < 48000 ? i + 1 : 0) + "+1\n\n";
+    prog += " BNE s" + n + "\n LDX #<[" + longer + "+3]\n";
+    if (i % 9000 == 4500) prog += " INCLUDE \"x.inc\"\n .DB \"text\",'q\n";
+  }
+  Outcome r = both(prog, " NOP\n", nullptr);
+  EXPECT_EQ(r.status, 0) << r.err.substr(0, 300);
+  EXPECT_TRUE(r.replayed);
+  EXPECT_GT(r.out.size(), 2000000u);
+
+  std::string bad = prog;
+  bad.insert(bad.find('\n', bad.size() / 2) + 1, " LDA #1 2\n");
+  Outcome b = both(bad, " NOP\n", nullptr);
+  EXPECT_EQ(b.status, 1);
+  EXPECT_NE(b.err.find("Unexpected"), std::string::npos) << b.err.substr(0, 300);
+
+  std::string undefined = prog;
+  undefined.insert(undefined.find('\n', undefined.size() / 2) + 1, " JMP nowhere\n");
+  Outcome u = both(undefined, " NOP\n", nullptr);
+  EXPECT_EQ(u.status, 1);
+  EXPECT_NE(u.err.find("Symbol nowhere Not Defined"), std::string::npos) << u.err.substr(0, 300);
+}
+
 // Pass 1 hashes each file as its reads come; the check before pass 2 reads it in other
 // pieces. However the bytes are cut, the hash must be the same, and a changed byte anywhere
 // must change it.
