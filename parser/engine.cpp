@@ -390,8 +390,9 @@ overflow:
 // (the trace that it records shows the actions) and makes it directly after that:
 // configurations are numbered as they are met, and a learned feed leads from one number to
 // the next. The states on the stack are written back only when the engine is needed again.
-// Only while pass 1 records its trace, and never with XEXASM_PARSE_TWICE, which leaves every
-// feed to the engine (the tests and the fuzz target compare the two).
+// Only in pass 1, learned only while it records its trace, and never with
+// XEXASM_PARSE_TWICE, which leaves every feed to the engine (the tests and the fuzz target
+// compare the two).
 namespace {
 
 uint32_t configuration_number(LearnedFeeds& l, const Parser& p) {
