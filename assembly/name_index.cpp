@@ -24,15 +24,15 @@ uint64_t table_key(const char* name, size_t n) {
   return h | 1;
 }
 
-static constexpr int TOP_BITS = 20;
-static constexpr uint64_t ADDRESS_BITS = 0x0000FFFFFFFFFFF0ull;
+static constexpr int TOP_BITS = NAME_INDEX_TOP_BITS;
+static constexpr uint64_t ADDRESS_BITS = NAME_INDEX_ADDRESS_BITS;
 
-static uint32_t key_top(uint64_t key) { return static_cast<uint32_t>(key >> (64 - TOP_BITS)); }
+static uint32_t key_top(uint64_t key) { return name_index_key_top(key); }
 static uint64_t slot_make(uint64_t key, const void* entry) {
   uint32_t top = key_top(key);
   return static_cast<uint64_t>(top >> 4) << 48 | reinterpret_cast<uintptr_t>(entry) | (top & 0xF);
 }
-static uint32_t slot_top(uint64_t s) { return static_cast<uint32_t>(s >> 48) << 4 | static_cast<uint32_t>(s & 0xF); }
+static uint32_t slot_top(uint64_t s) { return name_index_slot_top(s); }
 
 // Where a slot's name starts probing in an index of 2^bits slots: the top bits of its key,
 // which the slot holds up to 2^20 slots; beyond that the key is worked out again.

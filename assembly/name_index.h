@@ -9,6 +9,14 @@
 
 #include "assembly/arena.h"
 
+// The slot layout.
+constexpr int NAME_INDEX_TOP_BITS = 20;
+constexpr uint64_t NAME_INDEX_ADDRESS_BITS = 0x0000FFFFFFFFFFF0ull;
+inline uint32_t name_index_key_top(uint64_t key) { return static_cast<uint32_t>(key >> (64 - NAME_INDEX_TOP_BITS)); }
+inline uint32_t name_index_slot_top(uint64_t slot) {
+  return static_cast<uint32_t>(slot >> 48) << 4 | static_cast<uint32_t>(slot & 0xF);
+}
+
 struct NameIndex {
   uint64_t* slots = nullptr;  // power-of-two count
   size_t size = 0;
@@ -33,7 +41,7 @@ void name_index_init(NameIndex& x, const char* (*name_of)(const void* entry));
 // Valid until the next insertion or erasure.
 size_t name_index_find(const NameIndex& x, const char* name, uint64_t key);
 inline void* name_index_entry(const NameIndex& x, size_t slot) {
-  return reinterpret_cast<void*>(x.slots[slot] & 0x0000FFFFFFFFFFF0ull);
+  return reinterpret_cast<void*>(x.slots[slot] & NAME_INDEX_ADDRESS_BITS);
 }
 // Makes entry the one found for its name (replacing any other of that name); the index
 // grows as it fills.
@@ -51,11 +59,11 @@ inline void name_index_prefetch_slot(const NameIndex& x, uint64_t key) {
 // that key's top bits (most likely that name's entry), ahead of the lookup.
 inline void name_index_prefetch_entry(const NameIndex& x, uint64_t key) {
   uint64_t s = x.slots[key >> (64 - x.bits)];
-  uint64_t top = key >> 44;  // the 20 bits a slot keeps
-  if (s != 0 && ((s >> 48) << 4 | (s & 0xF)) == top) __builtin_prefetch(reinterpret_cast<const void*>(s & 0x0000FFFFFFFFFFF0ull));
+  if (s != 0 && name_index_slot_top(s) == name_index_key_top(key))
+    __builtin_prefetch(reinterpret_cast<const void*>(s & NAME_INDEX_ADDRESS_BITS));
 }
 
 // Whether an address can be an entry (16-byte aligned, below 2^48).
 inline bool name_index_fits(const void* entry) {
-  return (reinterpret_cast<uintptr_t>(entry) & ~uintptr_t{0x0000FFFFFFFFFFF0ull}) == 0;
+  return (reinterpret_cast<uintptr_t>(entry) & ~uintptr_t{NAME_INDEX_ADDRESS_BITS}) == 0;
 }

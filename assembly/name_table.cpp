@@ -22,12 +22,11 @@ static const char* payload_name(const void* payload) {
 
 static uint64_t index_key(const char* name) { return table_key(name, std::strlen(name)); }
 
-NameTable* table_create(int32_t buckets, bool indexed) {
+NameTable* table_create(int32_t buckets) {
   NameTable* t = new NameTable();
   t->bucket_count = buckets;
   t->heads.assign(static_cast<size_t>(buckets), nullptr);
-  t->indexed = indexed;
-  if (indexed) name_index_init(t->index, payload_name);
+  name_index_init(t->index, payload_name);
   return t;
 }
 
@@ -57,7 +56,7 @@ void* table_insert(NameTable* table, void* payload) {
   table->element_count++;
 
   // The newest record of a name is the one lookups find.
-  if (table->indexed) name_index_put(table->index, index_key(name), payload);
+  name_index_put(table->index, index_key(name), payload);
   return payload;
 }
 
@@ -68,11 +67,6 @@ void* table_remove(NameTable* table, void* payload) {
   *node->back = node->next;
   if (node->next) node->next->back = node->back;
 
-  if (!table->indexed) {
-    node->next = nullptr;
-    node->back = nullptr;
-    return payload;
-  }
   const char* name = payload_name(payload);
   uint64_t key = index_key(name);
   NameIndex& x = table->index;
@@ -98,12 +92,7 @@ void* table_remove(NameTable* table, void* payload) {
 
 void* table_find(const NameTable* table, const char* name) {
   if (!table) return nullptr;
-  return table_find_key(table, name, index_key(name));
-}
-
-
-void* table_find_key(const NameTable* table, const char* name, uint64_t key) {
-  return name_index_entry(table->index, name_index_find(table->index, name, key));
+  return name_index_entry(table->index, name_index_find(table->index, name, index_key(name)));
 }
 
 std::vector<void*> table_collect(const NameTable* table) {

@@ -19,8 +19,7 @@ struct NameTable {
   int32_t bucket_count = 0;
   int32_t element_count = 0;
   std::vector<NamedNode*> heads;
-  bool indexed = true;  // lookups by name; a table without an index is only walked
-  NameIndex index;      // the newest record of each name
+  NameIndex index;  // the newest record of each name
 
   NameTable() = default;
   NameTable(const NameTable&) = delete;
@@ -33,9 +32,7 @@ struct NamedPayload {
 };
 
 uint16_t name_hash(const char* name);
-// A table of `buckets` chains; without an index when `indexed` is false (its owner finds
-// records its own way, and table_find and table_find_key are not used on it).
-NameTable* table_create(int32_t buckets, bool indexed = true);
+NameTable* table_create(int32_t buckets);
 void table_destroy(NameTable* table);
 // Payload of a new zero-filled record (header in front of it), from the run's memory.
 void* record_alloc(size_t payload_size);
@@ -44,8 +41,6 @@ void* table_insert(NameTable* table, void* payload);
 void* table_remove(NameTable* table, void* payload);
 void* table_find(const NameTable* table, const char* name);
 
-// A lookup with the index's key of the name: what table_key gives for it.
-void* table_find_key(const NameTable* table, const char* name, uint64_t key);
 // Every payload in table order (bucket 0 up, each chain from its head). The chains are
 // walked side by side, so that the reads of their nodes overlap.
 std::vector<void*> table_collect(const NameTable* table);

@@ -41,24 +41,19 @@ inline void trace_symbol(const ParseValue* rhs, const Symbol* sym) {
   trace_value(sym ? sym->number + 1 : 0);
 }
 
-// An action that ran on rhs: its record, and the value of a literal or an identifier.
-inline void trace_action(int production, const ParseValue* rhs) {
-  if (production >= 162) {
-    if (production == 167) return trace_symbol(rhs, rhs->symbol);
-    trace_record(production, trace_entry(rhs));
-    if (production == 162) return trace_string(rhs->string);
-    if (production <= 165) trace_value(trace_zigzag(rhs->integer));
-    return;
-  }
-  trace_record(production, trace_entry(rhs));
-}
-
-// The values that an action reads, without its record: for a feed whose shape is known.
+// The values that an action reads, without its record (alone for a feed whose shape is
+// known): a string, a number's value, an identifier's symbol.
 inline void trace_action_values(int production, const ParseValue* rhs) {
   if (production < 162) return;
   if (production == 167) return trace_value(rhs->symbol ? rhs->symbol->number + 1 : 0);
   if (production == 162) return trace_string(rhs->string);
   if (production <= 165) trace_value(trace_zigzag(rhs->integer));
+}
+
+// An action that ran on rhs: its record, and the values it reads.
+inline void trace_action(int production, const ParseValue* rhs) {
+  trace_record(production, trace_entry(rhs));
+  trace_action_values(production, rhs);
 }
 
 // A feed's shape number, as trace_feed_end wrote it for the same records (n bytes, at most 4).
