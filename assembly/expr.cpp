@@ -24,8 +24,10 @@ int32_t hex_literal(const char* text) {
     else if (*p >= 'a' && *p <= 'f') d = *p - 'a' + 10;
     else if (*p >= 'A' && *p <= 'F') d = *p - 'A' + 10;
     else break;
+    // Larger values stop at the largest. The test comes before the digit is taken in: a
+    // ninth significant digit would push the value out of 32 bits first.
+    if (v > (0x7FFFFFFFu - static_cast<uint32_t>(d)) / 16u) return 0x7FFFFFFF;
     v = v * 16u + static_cast<uint32_t>(d);
-    if (v > 0x7FFFFFFFu) return 0x7FFFFFFF;  // larger values stop at the largest
   }
   return wrap(v);
 }
