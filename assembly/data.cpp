@@ -3,7 +3,8 @@
 
 #include <cstring>
 
-#include "driver/run.h"
+#include "base/diag.h"
+#include "base/run.h"
 
 static DataItem* item_new(int32_t kind) {
   DataItem* item = static_cast<DataItem*>(arena_alloc(g->statement, sizeof(DataItem)));
@@ -12,32 +13,18 @@ static DataItem* item_new(int32_t kind) {
 }
 
 DataList data_item_value(ExprValue v) {
-  if (g->pass == 1) {
-    DataList list{nullptr, {}};
-    list.units = 1;
-    return list;
-  }
   DataItem* item = item_new(DATA_VALUE);
   item->value = v;
-  return DataList{item, {item}};
+  return DataList{item, item};
 }
 
 DataList data_item_string(const char* text) {
-  if (g->pass == 1) {
-    DataList list{nullptr, {}};
-    list.units = std::strlen(text);
-    return list;
-  }
   DataItem* item = item_new(DATA_STRING);
   item->text = arena_strdup(g->statement, text, std::strlen(text));
-  return DataList{item, {item}};
+  return DataList{item, item};
 }
 
 DataList data_list_append(DataList list, DataList item) {
-  if (!list.head) {
-    list.units += item.units;
-    return list;
-  }
   list.tail->next = item.head;
   list.tail = item.tail;
   return list;
@@ -53,11 +40,6 @@ static void directive_cells(int pass, DataList list, Section* s, int width) {
   static const char line[] = "Generate Data Byte\n";
   out_write(g->out, line, sizeof line - 1);
   s = section_for_statement(s);
-  if (pass == 1) {
-    // Arithmetic on 32 bits wraps: the same as advancing cell by cell.
-    uint32_t cells = static_cast<uint32_t>(list.units) * static_cast<uint32_t>(width);
-    return advance(s, static_cast<int32_t>(cells));
-  }
   for (const DataItem* item = list.head; item; item = item->next) {
     if (item->kind == DATA_VALUE) {
       if (pass == 1) {

@@ -14,15 +14,10 @@ struct DataItem {
   const char* text;   // string item, NUL-terminated
 };
 
-// A list as the parser keeps it: its first item and, for appending, its last. Pass 1 only
-// measures, and keeps no items: the list is then its number of cells of one byte (a value
-// counts one, a string its characters).
+// A list as the parser keeps it: its first item and, for appending, its last.
 struct DataList {
   DataItem* head;
-  union {
-    DataItem* tail;
-    uint64_t units;  // pass 1
-  };
+  DataItem* tail;
 };
 
 DataList data_item_value(ExprValue v);

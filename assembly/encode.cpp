@@ -1,7 +1,8 @@
 // Instruction encoding.
 #include "assembly/encode.h"
 
-#include "driver/run.h"
+#include "base/diag.h"
+#include "base/run.h"
 
 static inline void advance(Section* s, int32_t n) {
   s->location_counter = static_cast<int32_t>(static_cast<uint32_t>(s->location_counter) + static_cast<uint32_t>(n));
@@ -41,7 +42,7 @@ void emit_branch(int pass, uint8_t opcode, ExprValue target, Section* s) {
 
 void emit_zp_or_abs(uint8_t zp_opcode, uint8_t abs_opcode, ExprValue operand) {
   if (operand.defined && operand.value < 256)
-    emit_byte_operand(g->pass, zp_opcode, operand, g->current_section);
+    emit_byte_operand(g->pass, zp_opcode, operand, g->sections->current);
   else
-    emit_word_operand(g->pass, abs_opcode, operand, g->current_section);
+    emit_word_operand(g->pass, abs_opcode, operand, g->sections->current);
 }

@@ -4,7 +4,8 @@
 
 #include <cstring>
 
-#include "driver/run.h"
+#include "base/diag.h"
+#include "base/run.h"
 
 static inline int32_t wrap(uint32_t v) { return static_cast<int32_t>(v); }
 static inline uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }

@@ -1,10 +1,12 @@
 // Named-record hash table.
 #include "assembly/name_table.h"
 
+#include <sys/random.h>
+
 #include <cstring>
 #include <new>
 
-#include "driver/run.h"
+#include "base/diag.h"
 
 uint16_t name_hash(const char* name) {
   uint32_t h = 0;
@@ -16,28 +18,91 @@ uint16_t name_hash(const char* name) {
   return static_cast<uint16_t>(h);
 }
 
-static const char* payload_name(const void* payload) {
-  return static_cast<const NamedPayload*>(payload)->name;
+static const char* payload_name(const void* payload) { return static_cast<const NamedPayload*>(payload)->name; }
+static const char* node_name(NamedNode* node) { return payload_name(node_payload(node)); }
+
+// The index's hash of a name: eight bytes at a time, mixed with the table's secret seed.
+static uint64_t index_hash(const NameIndex& x, const char* name) {
+  size_t n = std::strlen(name);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(name);
+  uint64_t h = x.seed ^ (n * 0x9E3779B97F4A7C15ull);
+  for (;;) {
+    uint64_t w = 0;
+    size_t k = n < 8 ? n : 8;
+    std::memcpy(&w, p, k);
+    h = (h ^ w) * 0xbf58476d1ce4e5b9ull;
+    h ^= h >> 31;
+    if (n <= 8) break;
+    p += 8;
+    n -= 8;
+  }
+  h = (h ^ x.seed) * 0x94d049bb133111ebull;
+  return h ^ (h >> 32);
 }
 
-static uint64_t index_key(const char* name) { return table_key(name, std::strlen(name)); }
+static uint64_t new_seed() {
+  uint64_t seed = 0;
+  if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed))
+    seed = reinterpret_cast<uintptr_t>(&seed) * 0x9E3779B97F4A7C15ull;
+  return seed;
+}
+
+// The slot of `name`, or the free slot where it would go.
+static size_t index_slot(const NameIndex& x, const char* name, uint64_t h) {
+  size_t mask = x.nodes.size() - 1;
+  uint32_t tag = static_cast<uint32_t>(h);
+  for (size_t i = (h >> 32) & mask;; i = (i + 1) & mask) {
+    NamedNode* n = x.nodes[i];
+    if (!n || (x.tags[i] == tag && std::strcmp(node_name(n), name) == 0)) return i;
+  }
+}
+
+static void index_grow(NameIndex& x) {
+  std::vector<NamedNode*> nodes(x.nodes.size() * 2, nullptr);
+  std::vector<uint32_t> tags(nodes.size(), 0);
+  nodes.swap(x.nodes);
+  tags.swap(x.tags);
+  for (NamedNode* n : nodes) {
+    if (!n) continue;
+    uint64_t h = index_hash(x, node_name(n));
+    size_t i = index_slot(x, node_name(n), h);
+    x.nodes[i] = n;
+    x.tags[i] = static_cast<uint32_t>(h);
+  }
+}
+
+// Empties slot i, moving the later slots of its probe run back into the gap.
+static void index_erase(NameIndex& x, size_t i) {
+  size_t mask = x.nodes.size() - 1;
+  x.nodes[i] = nullptr;
+  x.used--;
+  for (size_t j = (i + 1) & mask; x.nodes[j]; j = (j + 1) & mask) {
+    NamedNode* n = x.nodes[j];
+    uint32_t tag = x.tags[j];
+    x.nodes[j] = nullptr;
+    size_t k = index_slot(x, node_name(n), index_hash(x, node_name(n)));
+    x.nodes[k] = n;
+    x.tags[k] = tag;
+  }
+}
 
 NameTable* table_create(int32_t buckets) {
-  NameTable* t = new NameTable();
+  NameTable* t = new (std::nothrow) NameTable();
+  if (!t) out_of_memory();
   t->bucket_count = buckets;
   t->heads.assign(static_cast<size_t>(buckets), nullptr);
-  name_index_init(t->index, payload_name);
+  t->index.nodes.assign(16, nullptr);
+  t->index.tags.assign(16, 0);
+  t->index.seed = new_seed();
   return t;
 }
 
 void table_destroy(NameTable* table) { delete table; }
 
-void* record_alloc(size_t payload_size) {
-  void* block = arena_alloc(g->records, sizeof(NamedNode) + payload_size);
+void* record_alloc(Arena& memory, size_t payload_size) {
+  void* block = arena_alloc(memory, sizeof(NamedNode) + payload_size);
   new (block) NamedNode{nullptr, nullptr};
-  void* payload = static_cast<char*>(block) + sizeof(NamedNode);
-  if (!name_index_fits(payload)) out_of_memory();
-  return payload;
+  return static_cast<char*>(block) + sizeof(NamedNode);
 }
 
 void record_free(void*) {
@@ -56,7 +121,13 @@ void* table_insert(NameTable* table, void* payload) {
   table->element_count++;
 
   // The newest record of a name is the one lookups find.
-  name_index_put(table->index, index_key(name), payload);
+  NameIndex& x = table->index;
+  uint64_t h = index_hash(x, name);
+  size_t i = index_slot(x, name, h);
+  if (!x.nodes[i]) x.used++;
+  x.nodes[i] = node;
+  x.tags[i] = static_cast<uint32_t>(h);
+  if (x.used * 2 > x.nodes.size()) index_grow(x);
   return payload;
 }
 
@@ -67,49 +138,22 @@ void* table_remove(NameTable* table, void* payload) {
   *node->back = node->next;
   if (node->next) node->next->back = node->back;
 
-  const char* name = payload_name(payload);
-  uint64_t key = index_key(name);
+  // Lookups find the next older record of the name, if any, from now on.
   NameIndex& x = table->index;
-  size_t i = name_index_find(x, name, key);
-  if (name_index_entry(x, i) == payload) {
-    // An older record of the same name, if any, becomes the one lookups find: the first
-    // of that name in its chain is the most recently inserted.
-    size_t bucket = name_hash(name) % static_cast<uint32_t>(table->bucket_count);
-    void* older = nullptr;
-    for (NamedNode* n = table->heads[bucket]; n; n = n->next) {
-      if (std::strcmp(payload_name(node_payload(n)), name) == 0) {
-        older = node_payload(n);
-        break;
-      }
-    }
-    if (older) name_index_replace(x, i, key, older);
-    else name_index_erase(x, i);
-  }
-  node->next = nullptr;
-  node->back = nullptr;
+  const char* name = payload_name(payload);
+  size_t i = index_slot(x, name, index_hash(x, name));
+  if (x.nodes[i] != node) return payload;
+  size_t bucket = name_hash(name) % static_cast<uint32_t>(table->bucket_count);
+  NamedNode* older = table->heads[bucket];
+  while (older && std::strcmp(node_name(older), name) != 0) older = older->next;
+  if (older) x.nodes[i] = older;
+  else index_erase(x, i);
   return payload;
 }
 
 void* table_find(const NameTable* table, const char* name) {
   if (!table) return nullptr;
-  return name_index_entry(table->index, name_index_find(table->index, name, index_key(name)));
-}
-
-std::vector<void*> table_collect(const NameTable* table) {
-  size_t buckets = static_cast<size_t>(table->bucket_count);
-  std::vector<std::vector<void*>> chains(buckets);
-  std::vector<NamedNode*> at(table->heads.begin(), table->heads.end());
-  for (bool more = true; more;) {
-    more = false;
-    for (size_t b = 0; b < buckets; b++) {
-      if (!at[b]) continue;
-      chains[b].push_back(node_payload(at[b]));
-      at[b] = at[b]->next;
-      more = more || at[b];
-    }
-  }
-  std::vector<void*> all;
-  all.reserve(static_cast<size_t>(table->element_count > 0 ? table->element_count : 0));
-  for (const auto& chain : chains) all.insert(all.end(), chain.begin(), chain.end());
-  return all;
+  const NameIndex& x = table->index;
+  NamedNode* n = x.nodes[index_slot(x, name, index_hash(x, name))];
+  return n ? node_payload(n) : nullptr;
 }

@@ -3,18 +3,21 @@
 
 #include <cstring>
 
-#include "driver/run.h"
+#include "base/diag.h"
+#include "base/run.h"
+
+void sections_start() { g->sections->table = table_create(SECTION_BUCKETS); }
 
 Section* section_open(const char* name, uint16_t start) {
-  Section* s = static_cast<Section*>(table_find(g->sections, name));
+  Section* s = static_cast<Section*>(table_find(g->sections->table, name));
   if (!s) {
-    s = static_cast<Section*>(record_alloc(sizeof(Section)));
-    s->name = arena_strdup(g->records, name, std::strlen(name));
+    s = static_cast<Section*>(record_alloc(g->sections->memory, sizeof(Section)));
+    s->name = arena_strdup(g->sections->memory, name, std::strlen(name));
     s->location_counter = 0;
     s->start = start;
     s->buffer = nullptr;
     s->size = 0;
-    table_insert(g->sections, s);
+    table_insert(g->sections->table, s);
   }
   note("Section:%s  Start:%04x \n", s->name, static_cast<unsigned>(s->start));
   return s;
@@ -23,18 +26,18 @@ Section* section_open(const char* name, uint16_t start) {
 void section_statement(int pass, const char* name, const ExprValue* start) {
   if (pass == 1) {
     uint16_t address = start ? static_cast<uint16_t>(start->value & 0xFFFF) : 0;
-    bool existed = table_find(g->sections, name) != nullptr;
-    g->current_section = section_open(name, address);
+    bool existed = table_find(g->sections->table, name) != nullptr;
+    g->sections->current = section_open(name, address);
     // A start taken from a label further down would silently load the section at 0.
     if (!existed && start && !start->defined) {
       report_error("Section %s Start Not Defined\n", name);
-      g->current_section->trouble_reported = true;
+      g->sections->current->trouble_reported = true;
     }
     return;
   }
-  Section* s = static_cast<Section*>(table_find(g->sections, name));
+  Section* s = static_cast<Section*>(table_find(g->sections->table, name));
   if (!s) fatal("Section %s Undefined in Pass 2\n", name);
-  g->current_section = s;
+  g->sections->current = s;
   if (start) {
     // Restarting a section that already holds bytes overwrites them.
     if (s->location_counter != 0) {
@@ -56,15 +59,17 @@ void section_alloc_buffer(Section* s) {
     return;
   }
   // Far beyond any 6502 address space: refuse it rather than print gigabytes of dump.
-  if (s->location_counter > g->io.section_limit) fatal("Section %s Too Large\n", s->name);
-  s->buffer = static_cast<uint8_t*>(arena_alloc_large(g->records, static_cast<size_t>(s->location_counter)));
+  if (s->location_counter > g->sections->limit) fatal("Section %s Too Large\n", s->name);
+  s->buffer = static_cast<uint8_t*>(arena_alloc_large(g->sections->memory, static_cast<size_t>(s->location_counter)));
   s->size = s->location_counter;
 }
 
 void sections_alloc_buffers() {
-  table_visit(g->sections, [](void* p) { section_alloc_buffer(static_cast<Section*>(p)); });
-  // Pass 2 places every section's bytes from its first byte.
-  table_visit(g->sections, [](void* p) { static_cast<Section*>(p)->location_counter = 0; });
+  table_visit(g->sections->table, [](void* p) { section_alloc_buffer(static_cast<Section*>(p)); });
+}
+
+void sections_rewind() {
+  table_visit(g->sections->table, [](void* p) { static_cast<Section*>(p)->location_counter = 0; });
 }
 
 void section_store_outside(Section* s) {
@@ -75,7 +80,7 @@ void section_store_outside(Section* s) {
 }
 
 void sections_check_sizes() {
-  table_visit(g->sections, [](void* p) {
+  table_visit(g->sections->table, [](void* p) {
     Section* s = static_cast<Section*>(p);
     if (s->location_counter != s->size && !s->trouble_reported)
       report_error("Section Size Phase Error:%s Pass1=%04x  Pass2=%04x\n", s->name, static_cast<unsigned>(s->size),

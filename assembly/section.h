@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "assembly/expr.h"
+#include "assembly/name_table.h"
+#include "base/arena.h"
 
 struct Section {
   const char* name;          // whole name; the key of the section table
@@ -14,10 +16,25 @@ struct Section {
   bool trouble_reported;     // an error about its bytes or labels was reported
 };
 
+// The module's record: the section table and the current section.
+struct Sections {
+  NameTable* table = nullptr;       // a NameTable of SECTION_BUCKETS buckets
+  Section* current = nullptr;       // selected by the most recent SECTION statement
+  Arena memory;                     // records, names and buffers of the whole run
+  int64_t limit = int64_t{1} << 24;  // largest buffer a run allocates
+  ~Sections() { table_destroy(table); }
+};
+
+constexpr int SECTION_BUCKETS = 11;
+
+// Creates the empty section table.
+void sections_start();
 void section_statement(int pass, const char* name, const ExprValue* start);
 Section* section_open(const char* name, uint16_t start);
 void section_alloc_buffer(Section* s);
 void sections_alloc_buffers();
+// Pass 2 places every section's bytes from its first byte: every location counter to 0.
+void sections_rewind();
 // Pass 2: one byte at the location counter, which then advances. A store outside the
 // buffer is dropped and reported once per section.
 void section_store_outside(Section* s);

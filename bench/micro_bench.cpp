@@ -13,52 +13,30 @@
 #include <cstring>
 #include <map>
 #include <random>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "assembly/name_table.h"
-#include "assembly/section.h"
-#include "assembly/symbol.h"
 #include "bench/programs.h"
-#include "driver/run.h"
 #include "output/reports.h"
-#include "source/scanner.h"
+#include "tests/support/run_helper.h"
 
 namespace {
 
-// A run set up as the driver sets it up before pass 1, with every stream captured, for
-// calling single operations.
-struct ScopedRun {
-  std::string out, err, xex;
-  ScopedRun() {
-    g = new ::Run();
-    out_init(g->out, -1, &out, false);
-    out_init(g->err, -1, &err, true);
-    out_init(g->xex, -1, &xex, false);
-    reader_init(UNGET_CAPACITY);
-    symbols_start();
-    g->sections = table_create(SECTION_BUCKETS);
-    g->pass = 1;
-  }
-  ~ScopedRun() {
-    delete g;
-    g = nullptr;
-  }
-  ScopedRun(const ScopedRun&) = delete;
-  ScopedRun& operator=(const ScopedRun&) = delete;
-};
+using xtest::OperationRun;
 
 // Captured streams of whole in-process assemblies, reused between iterations.
 struct Captures {
   std::string out, err, xex;
 };
 
-int assemble(const std::string& source, Captures& c) {
+int assemble(const std::string& source, Captures& c, unsigned fast = FAST_ALL) {
   c.out.clear();
   c.err.clear();
   c.xex.clear();
   RunIO io;
+  io.fast = fast;
   io.stdin_text = &source;
   io.stdout_capture = &c.out;
   io.stderr_capture = &c.err;
@@ -68,8 +46,8 @@ int assemble(const std::string& source, Captures& c) {
 
 // Assembles once before timing; false (and the benchmark skipped) when the source does not
 // assemble cleanly, since the figures of a failing run would mean nothing.
-bool assembles_cleanly(benchmark::State& state, const std::string& source, Captures& c) {
-  if (assemble(source, c) == 0) return true;
+bool assembles_cleanly(benchmark::State& state, const std::string& source, Captures& c, unsigned fast = FAST_ALL) {
+  if (assemble(source, c, fast) == 0) return true;
   std::string first = c.err.substr(0, c.err.find('\n', c.err.find('\n') + 1));
   state.SkipWithError(("the generated source does not assemble cleanly: " + first).c_str());
   return false;
@@ -101,8 +79,8 @@ const GeneratedProgram& bucket_labels(size_t count) {
 // Whole passes of next_token over a source held in memory (the standard-input path of the
 // reader), without the parser.
 void scan_source(benchmark::State& state, const std::string& source) {
-  ScopedRun run;
-  g->io.stdin_text = &source;
+  auto run = std::make_unique<OperationRun>();
+  run->reader.stdin_given = &source;
   int64_t tokens = 0;
   for (auto _ : state) {
     reader_open_source(nullptr);
@@ -124,13 +102,14 @@ BENCHMARK(BM_Scanner)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // ---- Parser engine: whole assemblies -------------------------------------------------------
 
-// Both passes, the reports and the load file, with every stream captured: statements of the
-// source per second (each is parsed twice).
-void assemble_source(benchmark::State& state, const std::string& source, size_t statements, size_t lines) {
+// Both passes, the reports and the load file, with every stream captured, with the fast
+// layer's mechanisms `fast`: statements of the source per second.
+void assemble_source(benchmark::State& state, const std::string& source, size_t statements, size_t lines,
+                     unsigned fast = FAST_ALL) {
   Captures c;
-  if (!assembles_cleanly(state, source, c)) return;
+  if (!assembles_cleanly(state, source, c, fast)) return;
   for (auto _ : state) {
-    int status = assemble(source, c);
+    int status = assemble(source, c, fast);
     benchmark::DoNotOptimize(status);
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(statements));
@@ -139,11 +118,17 @@ void assemble_source(benchmark::State& state, const std::string& source, size_t 
   state.counters["stdout_MB"] = static_cast<double>(c.out.size()) / 1e6;
 }
 
+// With every mechanism of the fast layer (fast:7) and with the plain core alone (fast:0).
 void BM_Assemble(benchmark::State& state) {
   const GeneratedProgram& p = program(static_cast<size_t>(state.range(0)));
-  assemble_source(state, p.text, p.statements, p.lines);
+  assemble_source(state, p.text, p.statements, p.lines, static_cast<unsigned>(state.range(1)));
 }
-BENCHMARK(BM_Assemble)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Assemble)
+    ->ArgNames({"lines", "fast"})
+    ->Args({10000, FAST_ALL})
+    ->Args({100000, FAST_ALL})
+    ->Args({100000, FAST_NONE})
+    ->Unit(benchmark::kMillisecond);
 
 // ---- Name table ----------------------------------------------------------------------------
 
@@ -157,21 +142,20 @@ void table_insert_find(benchmark::State& state, const std::vector<std::string>& 
   keys.reserve(names.size());
   for (size_t at = 0; at < pool.size(); at += std::strlen(pool.c_str() + at) + 1) keys.push_back(pool.c_str() + at);
   for (auto _ : state) {
-    // A run per round: its memory (records, indexes) goes back only with it.
+    // Memory per round: the records go back only with it.
     state.PauseTiming();
-    std::optional<ScopedRun> run;
-    run.emplace();
+    auto memory = std::make_unique<Arena>();
     state.ResumeTiming();
     NameTable* t = table_create(SYMBOL_BUCKETS);
     for (const char* name : keys) {
-      NamedPayload* rec = static_cast<NamedPayload*>(record_alloc(sizeof(NamedPayload)));
+      NamedPayload* rec = static_cast<NamedPayload*>(record_alloc(*memory, sizeof(NamedPayload)));
       rec->name = name;
       table_insert(t, rec);
     }
     for (const char* name : keys) benchmark::DoNotOptimize(table_find(t, name));
     table_destroy(t);
     state.PauseTiming();
-    run.reset();
+    memory.reset();
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(keys.size()));
@@ -202,14 +186,14 @@ Section* section_64k() {
 }
 
 void BM_DumpSections(benchmark::State& state) {
-  ScopedRun run;
+  auto run = std::make_unique<OperationRun>();
   Section* s = section_64k();
   size_t out_bytes = 0;
   for (auto _ : state) {
-    run.out.clear();
-    dump_sections(g->out);
+    run->out.clear();
+    dump_sections(g->out, g->sections->table);
     out_flush(g->out);
-    out_bytes = run.out.size();
+    out_bytes = run->out.size();
   }
   state.SetBytesProcessed(state.iterations() * s->size);
   state.counters["out_bytes"] = static_cast<double>(out_bytes);
@@ -217,10 +201,10 @@ void BM_DumpSections(benchmark::State& state) {
 BENCHMARK(BM_DumpSections);
 
 void BM_DumpBytes(benchmark::State& state) {
-  ScopedRun run;
+  auto run = std::make_unique<OperationRun>();
   Section* s = section_64k();
   for (auto _ : state) {
-    run.out.clear();
+    run->out.clear();
     dump_bytes(g->out, s->buffer, s->size);
     out_flush(g->out);
   }

@@ -217,6 +217,22 @@ GeneratedProgram generate_program(size_t lines, uint32_t seed) {
           w.statements++;
           break;
         }
+        case 3: {  // a table of longs: addresses, large and negative numbers, a string
+          label = "long_" + std::to_string(section) + "_" + std::to_string(t);
+          std::string row = label + ": .DL ";
+          for (unsigned i = 0, n = 2 + w.below(4); i < n; i++) {
+            if (i) row += ',';
+            switch (w.below(4)) {
+              case 0: row += any_routine(); break;
+              case 1: row += w.hex4(w.below(65536)) + "*" + std::to_string(1 + w.below(70000)); break;
+              case 2: row += "-" + std::to_string(w.below(100000)); break;
+              default: row += std::string("\"") + pick(w.rng, WORDS) + "\""; break;
+            }
+          }
+          w.line(row);
+          w.statements += 2;
+          break;
+        }
         default: {  // a byte table
           label = "tbl_" + std::to_string(section) + "_" + std::to_string(t);
           w.line("; table " + label);

@@ -17,7 +17,8 @@ struct GeneratedProgram {
 // variables section, then code sections (routines with every addressing mode, local labels,
 // branches back and forward, JSR/JMP to routines anywhere in the program, comments) and
 // data sections (byte tables, strings, character constants, address tables, .DW jump
-// tables, reserves). It assembles without a message. Deterministic for a given seed.
+// tables, .DL tables, reserves). It assembles without a message. Deterministic for a given
+// seed.
 GeneratedProgram generate_program(size_t lines, uint32_t seed = 6502);
 
 // One section and a single `.DB` line of `items` values (hex, decimal, character constants).

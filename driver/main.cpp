@@ -1,4 +1,5 @@
 // Program entry: xexasm [-D] [source]
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -8,9 +9,11 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   RunIO io;
-  // Set to anything but empty or 0: pass 2 parses the source again instead of replaying
-  // pass 1's parse (to check one against the other).
-  const char* twice = std::getenv("XEXASM_PARSE_TWICE");
-  io.parse_twice = twice && *twice && std::string(twice) != "0";
+  // XEXASM_FAST picks the fast layer's mechanisms: none runs the plain core alone (to check
+  // one against the other); unset, every mechanism runs.
+  if (const char* fast = std::getenv("XEXASM_FAST"); fast && *fast && !parse_fast_setting(fast, io.fast)) {
+    std::fprintf(stderr, "XEXASM_FAST: unknown setting %s (none, all, or a list of scan,engine,replay)\n", fast);
+    return 1;
+  }
   return xexasm_run(args, io);
 }

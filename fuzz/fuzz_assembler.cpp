@@ -9,42 +9,25 @@
 //   $04  standard input read from a pipe
 //   $05  standard input read from a pipe, with -D
 // Any other first byte belongs to the source, which is then standard input held in memory.
-// Every run without -D is made twice: with pass 2 replaying pass 1's parse and with pass 2
-// parsing the source again; the two must agree in every stream and the status.
+// Every run without -D is made under each setting of the fast layer: the plain core alone
+// first, then each mechanism alone and all of them; each must give the plain core's run in
+// every stream and the status. (-D turns the fast layer off.)
 //
 // The runs take place in a private scratch folder holding a few include files, so an
 // INCLUDE reaches only those; an input that could name a file elsewhere (an INCLUDE
 // together with a '/') is skipped.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "driver/run.h"
+#include "tests/support/run_helper.h"
 
 namespace {
-
-constexpr int64_t SECTION_LIMIT = 65536;
-const char* const SOURCE_NAME = "fz.asm";
-constexpr size_t PIPE_MAX = 60000;
-
-void write_file(const char* name, std::string_view text) {
-  FILE* f = std::fopen(name, "wb");
-  if (!f) {
-    std::perror(name);
-    std::abort();
-  }
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
 
 std::string scratch_folder;
 
@@ -62,19 +45,12 @@ void make_scratch_folder() {
   }
   scratch_folder = dir;
   std::atexit(remove_scratch_folder);
-  // Include files the inputs may name: a plain one, a nested one, one that includes
-  // itself, an empty one, one that ends inside a string, and a folder.
-  write_file("a.inc", "inc_a: .DB 1,2,\"a\"\n LDA inc_a\n");
-  write_file("b.inc", " INCLUDE \"a.inc\"\ninc_b: JMP (inc_b)\n");
-  write_file("self.inc", "x: INCLUDE \"self.inc\"\n");
-  write_file("empty.inc", "");
-  write_file("open.inc", ".DB \"open");
-  ::mkdir("dir.inc", 0755);
+  xtest::write_corpus_includes(dir);
 }
 
-bool may_reach_outside(std::string_view text) {
-  return text.find("INCLUDE") != std::string_view::npos &&
-         text.find('/') != std::string_view::npos;
+[[noreturn]] void fail(const char* what, const char* setting) {
+  std::fprintf(stderr, "%s (XEXASM_FAST=%s)\n", what, setting);
+  std::abort();
 }
 
 }  // namespace
@@ -86,85 +62,28 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);
-  bool debug = false;
-  bool from_file = false;
-  bool from_pipe = false;
-  if (!input.empty() && input[0] >= 1 && input[0] <= 5) {
-    debug = input[0] & 1;
-    from_file = input[0] & 2;
-    from_pipe = input[0] & 4;
-    input.remove_prefix(1);
-  }
-  // What a pipe holds without a reader (an input longer than -max_len=4096 is not made).
-  if (input.size() > PIPE_MAX) from_pipe = false;
-  if (may_reach_outside(input)) return -1;  // not added to the corpus
+  std::optional<xtest::CorpusRun> plain = xtest::run_corpus_input(input, FAST_NONE);
+  if (!plain) return -1;  // not added to the corpus
+  const xtest::Outcome& r = plain->outcome;
 
-  std::string source(input);
-  struct Outcome {
-    int status;
-    std::string out, err, xex;
-  };
-  auto run = [&](bool parse_twice) {
-    Outcome r;
-    RunIO io;
-    io.stdout_capture = &r.out;
-    io.stderr_capture = &r.err;
-    io.xex_capture = &r.xex;
-    io.section_limit = SECTION_LIMIT;
-    io.parse_twice = parse_twice;
-    std::vector<std::string> args;
-    if (debug) args.emplace_back("-D");
-    int pipe_fds[2] = {-1, -1};
-    if (from_file) {
-      write_file(SOURCE_NAME, source);
-      args.emplace_back(SOURCE_NAME);
-    } else if (from_pipe) {
-      if (::pipe2(pipe_fds, O_CLOEXEC) != 0 ||
-          ::write(pipe_fds[1], source.data(), source.size()) != static_cast<ssize_t>(source.size())) {
-        std::perror("pipe");
-        std::abort();
+  if (!plain->debug) {
+    for (const xtest::FastSetting& s : xtest::FAST_SETTINGS) {
+      if (s.mechanisms == FAST_NONE) continue;
+      std::string d = xtest::difference(r, xtest::run_corpus_input(input, s.mechanisms)->outcome);
+      if (!d.empty()) {
+        std::fprintf(stderr, "%s", d.c_str());
+        fail("the fast layer gives another run than the plain core", s.name);
       }
-      ::close(pipe_fds[1]);
-      io.stdin_fd = pipe_fds[0];
-    } else {
-      io.stdin_text = &source;
-    }
-    r.status = xexasm_run(args, io);
-    if (from_file) ::unlink(SOURCE_NAME);
-    if (from_pipe) ::close(pipe_fds[0]);
-    return r;
-  };
-
-  Outcome r = run(false);
-  // Pass 2 replays pass 1's parse where it can; parsing the source again must give the
-  // very same run.
-  if (!debug) {
-    Outcome again = run(true);
-    if (again.status != r.status || again.out != r.out || again.err != r.err || again.xex != r.xex) {
-      std::fprintf(stderr, "pass 2's replay gives another run than parsing the source again\n");
-      std::abort();
     }
   }
-  int status = r.status;
-  const std::string& err = r.err;
-  const std::string& xex = r.xex;
 
   // What every run must give, whatever its input.
-  if (status != 0 && status != 1) {
-    std::fprintf(stderr, "exit status %d\n", status);
+  if (r.status != 0 && r.status != 1) {
+    std::fprintf(stderr, "exit status %d\n", r.status);
     std::abort();
   }
-  if (status == 0 && xex.compare(0, 2, "\xff\xff") != 0) {
-    std::fprintf(stderr, "a successful run wrote no load file header\n");
-    std::abort();
-  }
-  if (status == 1 && err.empty()) {
-    std::fprintf(stderr, "a failed run gave no message\n");
-    std::abort();
-  }
-  if (!err.empty() && err.back() != '\n') {
-    std::fprintf(stderr, "standard error does not end with a whole line\n");
-    std::abort();
-  }
+  if (r.status == 0 && r.xex.compare(0, 2, "\xff\xff") != 0) fail("a successful run wrote no load file header", "none");
+  if (r.status == 1 && r.err.empty()) fail("a failed run gave no message", "none");
+  if (!r.err.empty() && r.err.back() != '\n') fail("standard error does not end with a whole line", "none");
   return 0;
 }

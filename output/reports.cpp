@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/run.h"
+#include "base/run.h"
 
 static const char HEX[] = "0123456789abcdef";
 
@@ -50,39 +50,27 @@ void dump_section(OutStream& out, const Section* s) {
              static_cast<unsigned>(s->location_counter), s->size);
 }
 
-void dump_sections(OutStream& out) {
-  table_visit(g->sections, [&](void* p) { dump_section(out, static_cast<const Section*>(p)); });
+void dump_sections(OutStream& out, const NameTable* sections) {
+  table_visit(sections, [&](void* p) { dump_section(out, static_cast<const Section*>(p)); });
 }
 
 void list_symbol(OutStream& out, const Symbol* sym) {
-  const char* name = sym_name(sym);
-  size_t n = std::strlen(name);
-  if (n > 4096) {
-    out_printf(out, "%s\t$%04x\n", name, static_cast<unsigned>(sym->value));
+  size_t n = std::strlen(sym->name);
+  if (n > OutStream::CAPACITY / 2) {
+    out_printf(out, "%s\t$%04x\n", sym->name, static_cast<unsigned>(sym->value));
     return;
   }
-  char* o = out_reserve(out, n + 8);
-  std::memcpy(o, name, n);
-  o[n] = '\t';
-  o[n + 1] = '$';
+  // name, a tab, '$' and four hexadecimal digits: "%s\t$%04x\n", formatted by hand.
+  char* o = out_reserve(out, n + 7);
+  std::memcpy(o, sym->name, n);
   unsigned v = sym->value;
-  o[n + 2] = HEX[(v >> 12) & 15];
-  o[n + 3] = HEX[(v >> 8) & 15];
-  o[n + 4] = HEX[(v >> 4) & 15];
-  o[n + 5] = HEX[v & 15];
-  o[n + 6] = '\n';
+  const char tail[7] = {'\t', '$', HEX[(v >> 12) & 15], HEX[(v >> 8) & 15], HEX[(v >> 4) & 15], HEX[v & 15], '\n'};
+  std::memcpy(o + n, tail, 7);
   out_commit(out, n + 7);
   if (out.line_flush && !out_flush(out)) stream_failed(out);
 }
 
-void list_symbols(OutStream& out) {
+void list_symbols(OutStream& out, const NameTable* symbols) {
   out_printf(out, "-------------- Symbol Table -----------------\n");
-  // The symbols lie all over memory in this order: each is asked for a few lines before it
-  // is written.
-  std::vector<const Symbol*> all = symbols_in_table_order();
-  constexpr size_t AHEAD = 8;
-  for (size_t i = 0; i < all.size(); i++) {
-    if (i + AHEAD < all.size()) __builtin_prefetch(all[i + AHEAD]);
-    list_symbol(out, all[i]);
-  }
+  table_visit(symbols, [&](void* p) { list_symbol(out, static_cast<const Symbol*>(p)); });
 }

@@ -5,10 +5,10 @@
 #include "assembly/name_table.h"
 #include "assembly/section.h"
 #include "assembly/symbol.h"
-#include "driver/io.h"
+#include "base/stream.h"
 
-void dump_sections(OutStream& out);
+void dump_sections(OutStream& out, const NameTable* sections);
 void dump_section(OutStream& out, const Section* s);
 void dump_bytes(OutStream& out, const uint8_t* bytes, int32_t n);
-void list_symbols(OutStream& out);
+void list_symbols(OutStream& out, const NameTable* symbols);
 void list_symbol(OutStream& out, const Symbol* sym);

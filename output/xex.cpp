@@ -1,7 +1,7 @@
 // Binary load file writer.
 #include "output/xex.h"
 
-#include "driver/run.h"
+#include "base/diag.h"
 
 void write_segment(OutStream& file, const Section* s) {
   unsigned start = static_cast<unsigned>(s->start) & 0xFFFF;
@@ -13,8 +13,8 @@ void write_segment(OutStream& file, const Section* s) {
   if (s->size > 0) out_write(file, reinterpret_cast<const char*>(s->buffer), static_cast<size_t>(s->size));
 }
 
-void write_binary_load_file(OutStream& file) {
+void write_binary_load_file(OutStream& file, const NameTable* sections) {
   const char header[2] = {'\xFF', '\xFF'};
   out_write(file, header, 2);
-  table_visit(g->sections, [&](void* p) { write_segment(file, static_cast<const Section*>(p)); });
+  table_visit(sections, [&](void* p) { write_segment(file, static_cast<const Section*>(p)); });
 }

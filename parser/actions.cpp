@@ -1,12 +1,13 @@
 // The semantic action of every production: the whole of the assembler's work.
+#include "parser/actions.h"
+
 #include "assembly/data.h"
 #include "assembly/encode.h"
 #include "assembly/expr.h"
 #include "assembly/section.h"
 #include "assembly/symbol.h"
-#include "driver/run.h"
-#include "parser/engine.h"
-#include "parser/trace_record.h"
+#include "parse_productions.h"
+#include "parser/grammar.h"
 
 namespace {
 
@@ -19,8 +20,8 @@ struct Instruction {
   uint8_t operand;   // right-hand position of the operand expression
 };
 
-constexpr int FIRST_INSTRUCTION = 28;
-constexpr int LAST_INSTRUCTION = 142;
+constexpr int FIRST_INSTRUCTION = FIRST_INSTRUCTION_PRODUCTION;
+constexpr int LAST_INSTRUCTION = LAST_INSTRUCTION_PRODUCTION;
 
 constexpr Instruction op(uint8_t opcode) { return {EMIT_OPCODE, opcode, 0, 0}; }
 constexpr Instruction imm(uint8_t opcode) { return {EMIT_BYTE, opcode, 0, 2}; }
@@ -29,7 +30,7 @@ constexpr Instruction word(uint8_t opcode, uint8_t at) { return {EMIT_WORD, opco
 constexpr Instruction byte(uint8_t opcode, uint8_t at) { return {EMIT_BYTE, opcode, 0, at}; }
 constexpr Instruction branch(uint8_t opcode) { return {EMIT_BRANCH, opcode, 0, 1}; }
 
-// Productions 28 to 142, in order.
+// The instruction productions, in order: each with its emitter and opcodes.
 constexpr Instruction instructions[LAST_INSTRUCTION - FIRST_INSTRUCTION + 1] = {
     // 28-31 mnemonic A: ASL LSR ROL ROR
     op(0x0A), op(0x4A), op(0x2A), op(0x6A),
@@ -69,10 +70,15 @@ constexpr Instruction instructions[LAST_INSTRUCTION - FIRST_INSTRUCTION + 1] = {
     word(0x6C, 2),
 };
 
+static_assert(sizeof instructions / sizeof instructions[0] == LAST_INSTRUCTION - FIRST_INSTRUCTION + 1);
+
+bool is_instruction(int production) { return production >= FIRST_INSTRUCTION && production <= LAST_INSTRUCTION; }
+
+// mnemonic operand: the emitter of the production, with the operand's value.
 void instruction_action(int production, ParseValue* rhs) {
   const Instruction& ins = instructions[production - FIRST_INSTRUCTION];
   int pass = g->pass;
-  Section* s = g->current_section;
+  Section* s = g->sections->current;
   ExprValue operand = ins.operand ? rhs[ins.operand].expr : ExprValue{0, 0};
   switch (ins.emitter) {
     case EMIT_OPCODE: return emit_opcode(pass, ins.opcode, s);
@@ -83,169 +89,155 @@ void instruction_action(int production, ParseValue* rhs) {
   }
 }
 
-}  // namespace
-
-ReplayStep replay_step_of(int production) {
-  if (production >= FIRST_INSTRUCTION && production <= LAST_INSTRUCTION) {
-    const Instruction& ins = instructions[production - FIRST_INSTRUCTION];
-    switch (ins.emitter) {
-      case EMIT_OPCODE: return {REPLAY_OPCODE, 0, ins.opcode, 0};
-      case EMIT_BYTE: return {REPLAY_BYTE, ins.operand, ins.opcode, 0};
-      case EMIT_WORD: return {REPLAY_WORD, ins.operand, ins.opcode, 0};
-      case EMIT_BRANCH: return {REPLAY_BRANCH, ins.operand, ins.opcode, 0};
-      case EMIT_PAIR: return {REPLAY_PAIR, ins.operand, ins.opcode, ins.absolute};
-    }
-  }
+bool is_directive(int production) {
   switch (production) {
-    case 8: return {REPLAY_CELLS, 0, 1, 0};
-    case 9: return {REPLAY_CELLS, 0, 2, 0};
-    case 10: return {REPLAY_CELLS, 0, 4, 0};
-    case 15: return {REPLAY_APPEND, 0, 0, 0};
-    case 16: return {REPLAY_ITEM_VALUE, 0, 0, 0};
-    case 17: return {REPLAY_ITEM_STRING, 0, 0, 0};
-    case 159: return {REPLAY_SYMBOL_VALUE, 0, 0, 0};
-    case 160: return {REPLAY_NUMBER, 0, 0, 0};
-    case 162: return {REPLAY_STRING, 0, 0, 0};
-    case 163: case 164: case 165: return {REPLAY_INT, 0, 0, 0};
-    case 167: return {REPLAY_SYMBOL, 0, 0, 0};
-    default: return {REPLAY_ACTION, 0, static_cast<uint8_t>(production), 0};
-  }
-}
-
-bool action_passes_value(int production) {
-  switch (production) {
-    case 14: case 145: case 147: case 150: case 154: case 155:
+    case P_directive__DOT_DB_DBlist: case P_directive__DOT_DW_DBlist: case P_directive__DOT_DL_DBlist:
+    case P_directive__DOT_DS_expr: case P_directive__DOT_SECTIONTOK_String_COMMA_expr:
+    case P_directive__DOT_SECTIONTOK_String: case P_DBlist__DBlist_COMMA_DBobj: case P_DBobj__expr:
+    case P_DBobj__String:
       return true;
     default:
       return false;
   }
 }
 
-namespace {
-
-// An action with what the trace keeps of it: its record and the values it reads, or (kShape
-// false, for a feed whose shape is known) the values only.
-template <bool kShape>
-void action(int production, ParseValue* rhs) {
-  run_action(production, rhs);
-  if (!g->trace.recording) return;
-  if (kShape) trace_action(production, rhs);
-  else trace_action_values(production, rhs);
+bool is_operator(int production) {
+  switch (production) {
+    case P_expr__expr_AMP_xorexp: case P_expr__expr_BAR_xorexp: case P_xorexp__xorexp_CARET_arith:
+    case P_arith__arith_PLUS_mulexp: case P_arith__arith_MINUS_mulexp: case P_mulexp__mulexp_STAR_unary:
+    case P_mulexp__mulexp_SLASH_unary: case P_mulexp__mulexp_PERCENT_unary: case P_unary__MINUS_unary:
+    case P_unary__GREATER_unary: case P_unary__LESS_unary: case P_primary__LBRACKET_expr_RBRACKET:
+      return true;
+    default:
+      return false;
+  }
 }
 
-// The common operands, an identifier and a number, taken straight to their value.
-template <bool kShape>
-void operand_action(int first, int second, ParseValue* top) {
-  bool recording = g->trace.recording;
-  if (second == 159 && first == 167) {
-    Symbol* sym = symbol_reference(top->text);
-    top->expr = symbol_value(sym);
-    if (recording) {
-      if (kShape) {
-        trace_symbol(top, sym);
-        trace_action(159, top);
-      } else {
-        trace_value(sym ? sym->number + 1 : 0);
-      }
+// directive: '.' DB/DW/DL DBlist, '.' DS expr, '.' SECTION String [',' expr]; the data
+// lists. Returns false for a production that is not one of them.
+bool directive_action(int production, ParseValue* base) {
+  ParseValue* rhs = base;
+  int pass = g->pass;
+  Section* current = g->sections->current;
+  switch (production) {
+    case P_directive__DOT_DB_DBlist: return directive_db(pass, rhs[2].list, current), true;
+    case P_directive__DOT_DW_DBlist: return directive_dw(pass, rhs[2].list, current), true;
+    case P_directive__DOT_DL_DBlist: return directive_dl(pass, rhs[2].list, current), true;
+    case P_directive__DOT_DS_expr: return directive_ds(pass, rhs[2].expr, current), true;
+    case P_directive__DOT_SECTIONTOK_String_COMMA_expr: return section_statement(pass, rhs[2].string, &rhs[4].expr), true;
+    case P_directive__DOT_SECTIONTOK_String: return section_statement(pass, rhs[2].string, nullptr), true;
+    case P_DBlist__DBlist_COMMA_DBobj: base->list = data_list_append(base->list, rhs[2].list); return true;
+    case P_DBobj__expr: {
+      ExprValue v = base->expr;
+      base->list = data_item_value(v);
+      return true;
     }
-    return;
+    case P_DBobj__String: {
+      const char* text = base->string;
+      base->list = data_item_string(text);
+      return true;
+    }
+    default: return false;
   }
-  if (second == 160) {
-    int32_t n;
-    switch (first) {
-      case 163: n = decimal_literal(top->text); break;
-      case 164: n = hex_literal(top->text); break;
-      case 165: n = char_literal(top->text); break;
-      default:
-        action<kShape>(first, top);
-        action<kShape>(second, top);
-        return;
-    }
-    top->expr = expr_number(n);
-    if (recording) {
-      if (kShape) {
-        trace_literal(first, top, n);
-        trace_action(160, top);
-      } else {
-        trace_value(trace_zigzag(n));
-      }
-    }
-    return;
-  }
-  action<kShape>(first, top);
-  if (second) action<kShape>(second, top);
 }
+
+// The operators of the expression levels, and brackets.
+bool operator_action(int production, ParseValue* base) {
+  ParseValue* rhs = base;
+  switch (production) {
+    case P_expr__expr_AMP_xorexp: base->expr = expr_and(base->expr, rhs[2].expr); return true;
+    case P_expr__expr_BAR_xorexp: base->expr = expr_or(base->expr, rhs[2].expr); return true;
+    case P_xorexp__xorexp_CARET_arith: base->expr = expr_xor(base->expr, rhs[2].expr); return true;
+    case P_arith__arith_PLUS_mulexp: base->expr = expr_add(base->expr, rhs[2].expr); return true;
+    case P_arith__arith_MINUS_mulexp: base->expr = expr_sub(base->expr, rhs[2].expr); return true;
+    case P_mulexp__mulexp_STAR_unary: base->expr = expr_mul(base->expr, rhs[2].expr); return true;
+    case P_mulexp__mulexp_SLASH_unary: base->expr = expr_div(base->expr, rhs[2].expr); return true;
+    case P_mulexp__mulexp_PERCENT_unary: base->expr = expr_mod(base->expr, rhs[2].expr); return true;
+    case P_unary__MINUS_unary: base->expr = expr_negate(rhs[1].expr); return true;
+    case P_unary__GREATER_unary: base->expr = expr_low_byte(rhs[1].expr); return true;
+    case P_unary__LESS_unary: base->expr = expr_high_byte(rhs[1].expr); return true;
+    case P_primary__LBRACKET_expr_RBRACKET: base->expr = rhs[1].expr; return true;
+    default: return false;
+  }
+}
+
+// The tokens that carry a value (literals, identifiers) and what is made of them: numbers,
+// strings, symbols, their values, and labels.
+void operand_action(int production, ParseValue* base) {
+  switch (production) {
+    case P_String__STRING: base->string = string_literal(base->text); return;
+    case P_Number__NUMBER: base->integer = decimal_literal(base->text); return;
+    case P_Number__HEX_NUMBER: base->integer = hex_literal(base->text); return;
+    case P_Number__CHAR_CONSTANT: base->integer = char_literal(base->text); return;
+    case P_Ident__IDENT: base->symbol = symbol_reference(base->text); return;
+    case P_primary__Ident: {
+      Symbol* sym = base->symbol;
+      base->expr = symbol_value(sym);
+      return;
+    }
+    case P_primary__Number: {
+      int32_t n = base->integer;
+      base->expr = expr_number(n);
+      return;
+    }
+    case P_lable__Ident_COLON: {
+      Symbol* sym = base->symbol;
+      base->expr = label_define(g->pass, sym, g->sections->current);
+      return;
+    }
+    default:
+      // The others pass the first symbol's value on as it is, or have no action.
+      return;
+  }
+}
+
+// Whether messages about the statement that the production completes point at its first
+// token (code, data, labels: the statements that need a current section).
+bool starts_statement(int production) {
+  return is_instruction(production) || production == P_directive__DOT_DB_DBlist ||
+         production == P_directive__DOT_DW_DBlist || production == P_directive__DOT_DL_DBlist ||
+         production == P_directive__DOT_DS_expr || production == P_lable__Ident_COLON;
+}
+
+// Which of the functions above carries out each production's action, worked out once.
+enum ActionGroup : uint8_t { GROUP_NONE, GROUP_INSTRUCTION, GROUP_DIRECTIVE, GROUP_OPERATOR, GROUP_OPERAND };
+struct ActionGroups {
+  ActionGroup of[PRODUCTION_COUNT];
+  bool statement[PRODUCTION_COUNT];
+  ActionGroups() {
+    for (int q = 0; q < PRODUCTION_COUNT; q++) {
+      statement[q] = starts_statement(q);
+      if (is_instruction(q)) of[q] = GROUP_INSTRUCTION;
+      else if (is_directive(q)) of[q] = GROUP_DIRECTIVE;
+      else if (is_operator(q)) of[q] = GROUP_OPERATOR;
+      else of[q] = GROUP_OPERAND;
+    }
+  }
+};
+const ActionGroups groups;
 
 }  // namespace
 
-void perform_operand(int first, int second, ParseValue* top) { operand_action<true>(first, second, top); }
-void perform_operand_values(int first, int second, ParseValue* top) { operand_action<false>(first, second, top); }
-
-void reduction_action(int production) { perform_action(production, &g->parser.value_stack[g->parser.depth]); }
-
-void perform_action(int production, ParseValue* rhs) { action<true>(production, rhs); }
-void perform_action_values(int production, ParseValue* rhs) { action<false>(production, rhs); }
-
-void run_action(int production, ParseValue* rhs) {
-  ParseValue& base = rhs[0];
-  int pass = g->pass;
-  if (production >= FIRST_INSTRUCTION && production <= LAST_INSTRUCTION) {
-    g->statement_pos = base.pos;
-    return instruction_action(production, rhs);
+void reduction_action(int production, ParseValue* base) {
+  if (groups.statement[production]) g->statement_pos = base->pos;
+  switch (groups.of[production]) {
+    case GROUP_INSTRUCTION: return instruction_action(production, base);
+    case GROUP_DIRECTIVE: directive_action(production, base); return;
+    case GROUP_OPERATOR: operator_action(production, base); return;
+    default: return operand_action(production, base);
   }
-  if ((production >= 8 && production <= 11) || production == 166) g->statement_pos = base.pos;
+}
+
+bool action_passes_value(int production) {
   switch (production) {
-    case 8: return directive_db(pass, rhs[2].list, g->current_section);
-    case 9: return directive_dw(pass, rhs[2].list, g->current_section);
-    case 10: return directive_dl(pass, rhs[2].list, g->current_section);
-    case 11: return directive_ds(pass, rhs[2].expr, g->current_section);
-    case 12: return section_statement(pass, rhs[2].string, &rhs[4].expr);
-    case 13: return section_statement(pass, rhs[2].string, nullptr);
-    case 15: base.list = data_list_append(base.list, rhs[2].list); return;
-    case 16: {
-      ExprValue v = base.expr;
-      base.list = data_item_value(v);
-      return;
-    }
-    case 17: {
-      const char* text = base.string;
-      base.list = data_item_string(text);
-      return;
-    }
-    case 143: base.expr = expr_and(base.expr, rhs[2].expr); return;
-    case 144: base.expr = expr_or(base.expr, rhs[2].expr); return;
-    case 146: base.expr = expr_xor(base.expr, rhs[2].expr); return;
-    case 148: base.expr = expr_add(base.expr, rhs[2].expr); return;
-    case 149: base.expr = expr_sub(base.expr, rhs[2].expr); return;
-    case 151: base.expr = expr_mul(base.expr, rhs[2].expr); return;
-    case 152: base.expr = expr_div(base.expr, rhs[2].expr); return;
-    case 153: base.expr = expr_mod(base.expr, rhs[2].expr); return;
-    case 156: base.expr = expr_negate(rhs[1].expr); return;
-    case 157: base.expr = expr_low_byte(rhs[1].expr); return;
-    case 158: base.expr = expr_high_byte(rhs[1].expr); return;
-    case 159: {
-      Symbol* sym = base.symbol;
-      base.expr = symbol_value(sym);
-      return;
-    }
-    case 160: {
-      int32_t n = base.integer;
-      base.expr = expr_number(n);
-      return;
-    }
-    case 161: base.expr = rhs[1].expr; return;
-    case 162: base.string = string_literal(base.text); return;
-    case 163: base.integer = decimal_literal(base.text); return;
-    case 164: base.integer = hex_literal(base.text); return;
-    case 165: base.integer = char_literal(base.text); return;
-    case 166: {
-      Symbol* sym = base.symbol;
-      base.expr = label_define(pass, sym, g->current_section);
-      return;
-    }
-    case 167: base.symbol = symbol_reference(base.text); return;
+    case P_DBlist__DBobj:
+    case P_expr__xorexp:
+    case P_xorexp__arith:
+    case P_arith__mulexp:
+    case P_mulexp__unary:
+    case P_unary__primary:
+      return true;
     default:
-      // 14, 145, 147, 150, 154, 155: the value passes on as it is.
-      return;
+      return false;
   }
 }

@@ -2,6 +2,10 @@
 // the map from the scanner's token codes to terminals.
 #include "parser/grammar.h"
 
+#include <string_view>
+
+#include "source/tokens.h"
+
 namespace {
 
 // Symbol numbers, in order of first appearance in the grammar. N_ marks a nonterminal,
@@ -128,7 +132,9 @@ enum Sym : uint8_t {
 
 }  // namespace
 
-const char* const grammar_symbol_name[SYMBOL_COUNT] = {
+// constexpr, like the terminal map below, so that the checks at the end of this file can
+// read them at compile time.
+constexpr const char* grammar_symbol_name[SYMBOL_COUNT] = {
   "tolv", "tolv", "statement list", "eof", "statement", "directive", "code", "lable",
   "'.'", "ORG", "expr", "DB", "DBlist", "DW", "DL", "DS", "SECTIONTOK", "String", "','",
   "DBobj", "Accumulator", "Implied", "Immediate", "Absolute", "Relative", "AbsoluteX",
@@ -146,7 +152,7 @@ const char* const grammar_symbol_name[SYMBOL_COUNT] = {
 // has_action is 0 for the goal production, the statement-level productions without meaning of
 // their own (1 to 7) and the ten unit productions of `code` (18 to 27); every other production
 // runs reduction_action, including those that only pass a value on.
-const Production grammar_productions[PRODUCTION_COUNT] = {
+const GrammarProduction grammar_productions[PRODUCTION_COUNT] = {
     // Goal
     {N_GOAL, 1, {N_TOLV}, 0},  // 0: tolv -> tolv
     // Statements
@@ -332,7 +338,7 @@ const Production grammar_productions[PRODUCTION_COUNT] = {
 
 // Token code -> terminal. Punctuation characters are their own codes; keywords and token
 // classes have the codes 256 to 327 (SVC, 303, and INCLUDE, 326, have no terminal).
-const uint8_t grammar_terminal_of_code[TOKEN_CODE_COUNT] = {
+constexpr uint8_t grammar_terminal_of_code[TOKEN_CODE_COUNT] = {
     /*   0 */ T_EOF, 0, 0, 0, 0, 0, 0, 0,
     /*   8 */ 0, 0, 0, 0, 0, 0, 0, 0,
     /*  16 */ 0, 0, 0, 0, 0, 0, 0, 0,
@@ -376,7 +382,9 @@ const uint8_t grammar_terminal_of_code[TOKEN_CODE_COUNT] = {
     /* 320 */ T_DB, T_DW, T_DL, T_DS, T_HEX_NUMBER, T_CHAR_CONSTANT, 0, T_SECTIONTOK,
 };
 
-bool grammar_is_nonterminal(int symbol) {
+namespace {
+
+constexpr bool is_nonterminal(int symbol) {
   switch (symbol) {
     case N_GOAL:
     case N_TOLV:
@@ -411,3 +419,86 @@ bool grammar_is_nonterminal(int symbol) {
       return false;
   }
 }
+
+// ---- Token codes, keywords and terminals agree ----
+
+// The name of the terminal that `code` maps to, or "" when it maps to none (0).
+constexpr std::string_view terminal_name(int code) {
+  int t = grammar_terminal_of_code[code];
+  return t == 0 ? std::string_view() : std::string_view(grammar_symbol_name[t]);
+}
+
+// The terminal a keyword must map to: its own spelling, except for the registers and
+// SECTION; SVC and INCLUDE have none.
+constexpr std::string_view keyword_terminal(std::string_view keyword) {
+  if (keyword == "A") return "ACCUM";
+  if (keyword == "X") return "XREG";
+  if (keyword == "Y") return "YREG";
+  if (keyword == "SECTION") return "SECTIONTOK";
+  if (keyword == "SVC" || keyword == "INCLUDE") return {};
+  return keyword;
+}
+
+constexpr bool keywords_map_to_their_terminals() {
+  for (const Keyword& k : KEYWORDS)
+    if (terminal_name(k.code) != keyword_terminal(k.spelling)) return false;
+  return true;
+}
+
+// The 18 punctuation characters, each its own code, map to the terminal that quotes it.
+constexpr char PUNCTUATION[] = "#%&()*+,-./:<>[]^|";
+
+constexpr bool punctuation_maps_to_quoted_terminals() {
+  for (const char* p = PUNCTUATION; *p; ++p) {
+    const char quoted[] = {'\'', *p, '\'', '\0'};
+    if (terminal_name(static_cast<unsigned char>(*p)) != quoted) return false;
+  }
+  return true;
+}
+
+constexpr bool is_punctuation_code(int code) {
+  for (const char* p = PUNCTUATION; *p; ++p)
+    if (code == static_cast<unsigned char>(*p)) return true;
+  return false;
+}
+
+// Below 256 only end of input and punctuation have terminals.
+constexpr bool other_characters_map_to_none() {
+  for (int code = 1; code < 256; ++code)
+    if (!is_punctuation_code(code) && grammar_terminal_of_code[code] != 0) return false;
+  return true;
+}
+
+// Every terminal symbol is reached from exactly one code, and no code reaches a nonterminal.
+constexpr bool map_is_one_to_one_onto_terminals() {
+  int reached[SYMBOL_COUNT] = {};
+  for (int code = 0; code < TOKEN_CODE_COUNT; ++code) {
+    int t = grammar_terminal_of_code[code];
+    if (t == 0) continue;
+    if (t >= SYMBOL_COUNT || is_nonterminal(t)) return false;
+    ++reached[t];
+  }
+  for (int s = 1; s < SYMBOL_COUNT; ++s)
+    if (!is_nonterminal(s) && reached[s] != 1) return false;
+  return true;
+}
+
+static_assert(terminal_name(TOK_EOF) == "eof");
+static_assert(terminal_name(TOK_LDA) == "LDA" && terminal_name(TOK_A) == "ACCUM" &&
+              terminal_name(TOK_SECTION) == "SECTIONTOK");
+static_assert(grammar_terminal_of_code[TOK_SVC] == 0);
+static_assert(grammar_terminal_of_code[TOK_INCLUDE] == 0);
+static_assert(terminal_name(TOK_IDENT) == "IDENT" && terminal_name(TOK_STRING) == "STRING" &&
+              terminal_name(TOK_NUMBER) == "NUMBER" &&
+              terminal_name(TOK_HEX_NUMBER) == "HEX_NUMBER" &&
+              terminal_name(TOK_CHAR_CONSTANT) == "CHAR_CONSTANT");
+static_assert(terminal_name('#') == "'#'" && terminal_name('|') == "'|'");
+static_assert(keywords_map_to_their_terminals());
+static_assert(punctuation_maps_to_quoted_terminals());
+static_assert(other_characters_map_to_none());
+static_assert(map_is_one_to_one_onto_terminals());
+static_assert(TOK_SECTION == TOKEN_CODE_COUNT - 1);
+
+}  // namespace
+
+bool grammar_is_nonterminal(int symbol) { return is_nonterminal(symbol); }

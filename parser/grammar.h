@@ -8,7 +8,9 @@ constexpr int PRODUCTION_COUNT = 168;  // productions 0..167; 0 is the goal prod
 constexpr int TOKEN_CODE_COUNT = 328;  // token codes 0..327
 constexpr int MAX_RIGHT = 6;           // longest right side
 
-struct Production {
+// One production of the grammar. (The generated parse_productions.h names the productions
+// in an enum Production, hence the longer name here.)
+struct GrammarProduction {
   uint8_t left;              // symbol number of the left side
   uint8_t length;            // number of right-hand symbols (at least 1)
   uint8_t right[MAX_RIGHT];  // right-hand symbol numbers, length of them used
@@ -18,7 +20,7 @@ struct Production {
 // Symbol names exactly as the diagnostics print them (quotes included: "','").
 extern const char* const grammar_symbol_name[SYMBOL_COUNT];
 // Productions 0..167 in their numbered order.
-extern const Production grammar_productions[PRODUCTION_COUNT];
+extern const GrammarProduction grammar_productions[PRODUCTION_COUNT];
 // Token code -> terminal symbol number; 0 for a code without a terminal.
 extern const uint8_t grammar_terminal_of_code[TOKEN_CODE_COUNT];
 // True for the nonterminals (0, 1, 2, 4, 5, 6, 7, 10, 12, 17, 19, 20..29, 93, 96, 98, 101,

@@ -6,10 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
-#include "driver/run.h"
-#include "parser/trace.h"
+#include "base/diag.h"
 
 static constexpr size_t BLOCK = 1 << 16;
 
@@ -18,16 +16,15 @@ InputStream::~InputStream() {
 }
 
 void reader_init(int capacity) {
-  Reader& r = g->reader;
+  Reader& r = *g->reader;
   r.unget_capacity = capacity;
-  r.unget_count = 0;
-  r.unget.assign(static_cast<size_t>(capacity), UngetSlot{0, {0, 0}});
-  r.include_capacity = INCLUDE_CAPACITY;
+  r.unget.clear();
+  r.unget.reserve(static_cast<size_t>(capacity));
   r.include_stack.clear();
   r.include_stack.reserve(INCLUDE_CAPACITY);
 }
 
-int include_depth() { return static_cast<int>(g->reader.include_stack.size()); }
+int include_depth() { return static_cast<int>(g->reader->include_stack.size()); }
 
 [[noreturn]] static void read_failed(const InputStream& in) {
   if (in.is_include) fatal("Could not open Include File %s\n", in.name.c_str());
@@ -35,58 +32,43 @@ int include_depth() { return static_cast<int>(g->reader.include_stack.size()); }
   fatal("Unable to Open %s for input\n", in.name.c_str());
 }
 
-// What pass 1 read of a file, for the check before pass 2 (a read of 0 bytes: the end).
-static void record_read(const InputStream& in, const unsigned char* bytes, ssize_t n) {
-  if (in.record < 0) return;
-  InputRecord& rec = g->inputs[static_cast<size_t>(in.record)];
-  input_record_bytes(rec, bytes, static_cast<size_t>(n));
-  if (n == 0) rec.at_end = true;
+static ssize_t read_some(int fd, unsigned char* to, size_t n) {
+  ssize_t got;
+  do {
+    got = ::read(fd, to, n);
+  } while (got < 0 && errno == EINTR);
+  return got;
 }
 
-// Reads the next block of a file stream, keeping the bytes not yet consumed (at most one
-// carriage return waiting for its line feed). Returns false at the end of the file.
-static bool refill(InputStream& in) {
+bool reader_refill(InputStream& in) {
   if (in.fd < 0) return false;
-  // The kept bytes are moved by offset: growing the block may move it.
+  Reader& r = *g->reader;
+  // The unconsumed bytes (at most a carriage return waiting for its line feed) move to the
+  // front; the block grows when they would not leave room for a whole block.
   size_t keep = static_cast<size_t>(in.end - in.p);
-  size_t from = static_cast<size_t>(in.p - in.block.get());
-  if (in.block_size < BLOCK + keep) {
-    auto bigger = std::make_unique_for_overwrite<unsigned char[]>(BLOCK + keep);
-    std::memcpy(bigger.get(), in.block.get() + from, keep);
-    in.block = std::move(bigger);
-    in.block_size = BLOCK + keep;
-    from = 0;
+  size_t from = static_cast<size_t>(in.p - in.block.data());
+  if (in.block.size() < BLOCK + keep) {
+    std::vector<unsigned char> bigger(BLOCK + keep);
+    std::copy(in.p, in.end, bigger.begin());
+    in.block.swap(bigger);
+  } else {
+    std::copy(in.block.begin() + static_cast<ptrdiff_t>(from), in.block.begin() + static_cast<ptrdiff_t>(from + keep),
+              in.block.begin());
   }
-  unsigned char* base = in.block.get();
-  std::memmove(base, base + from, keep);
-  ssize_t n;
-  do {
-    n = ::read(in.fd, base + keep, BLOCK);
-  } while (n < 0 && errno == EINTR);
+  unsigned char* base = in.block.data();
+  ssize_t n = read_some(in.fd, base + keep, BLOCK);
   if (n < 0) read_failed(in);
-  if (in.is_stdin && n > 0)
-    g->stdin_text.append(reinterpret_cast<const char*>(base + keep), static_cast<size_t>(n));
-  record_read(in, base + keep, n);
+  if (in.is_stdin) r.stdin_text.append(reinterpret_cast<const char*>(base + keep), static_cast<size_t>(n));
+  if (r.watch.read) r.watch.read(r.watch.context, in, base + keep, static_cast<size_t>(n));
   in.p = base;
   in.end = base + keep + n;
   return n > 0;
 }
 
-static inline void advance(SrcPos& pos, int c) {
-  if (c == '\n') {
-    pos.line++;
-    pos.col = 1;
-  } else if (c == '\t') {
-    pos.col += 8 - (pos.col - 1) % 8;
-  } else {
-    pos.col++;
-  }
-}
-
-// Next character of the current input, as text: CR LF gives LF, $1A ends the input.
+// Next character of an input, as text: CR LF gives LF, $1A ends the input.
 static int input_getc(InputStream& in) {
   if (in.ended) return END_OF_INPUT;
-  if (in.p == in.end && !refill(in)) {
+  if (in.p == in.end && !reader_refill(in)) {
     in.ended = true;
     return END_OF_INPUT;
   }
@@ -99,7 +81,7 @@ static int input_getc(InputStream& in) {
   if (c == '\r') {
     if (in.p == in.end) {
       in.p--;  // keep the carriage return while the next block is read
-      bool more = refill(in);
+      bool more = reader_refill(in);
       in.p++;
       if (!more) return c;
     }
@@ -108,25 +90,25 @@ static int input_getc(InputStream& in) {
   return c;
 }
 
-int reader_getc() { return reader_getc_fast(g->reader); }
-
-int reader_getc_slow(Reader& r) {
-  if (r.unget_count > 0) {
-    const UngetSlot& s = r.unget[static_cast<size_t>(--r.unget_count)];
+int reader_getc() {
+  Reader& r = *g->reader;
+  if (!r.unget.empty()) {
+    UngetSlot s = r.unget.back();
+    r.unget.pop_back();
     r.char_pos = s.pos;
     return s.c;
   }
   InputStream& in = *r.current;
   r.char_pos = in.pos;
   int c = input_getc(in);
-  if (c != END_OF_INPUT) advance(in.pos, c);
+  if (c != END_OF_INPUT) advance_position(in.pos, c);
   return c;
 }
 
 void reader_ungetc(int c) {
-  Reader& r = g->reader;
-  if (r.unget_count >= r.unget_capacity) fatal("Ungetbuf overflow\n");
-  r.unget[static_cast<size_t>(r.unget_count++)] = UngetSlot{c, r.char_pos};
+  Reader& r = *g->reader;
+  if (static_cast<int32_t>(r.unget.size()) >= r.unget_capacity) fatal("Ungetbuf overflow\n");
+  r.unget.push_back(UngetSlot{c, r.char_pos});
 }
 
 // Opens a file for reading as text; null when it cannot be opened, is a directory, or its
@@ -137,70 +119,51 @@ static std::unique_ptr<InputStream> open_file(const char* name, bool is_include)
   in->is_include = is_include;
   int fd = ::open(name, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return nullptr;
-  }
   in->fd = fd;
-  in->block = std::make_unique_for_overwrite<unsigned char[]>(BLOCK);
-  in->block_size = BLOCK;
-  in->p = in->end = in->block.get();
-  ssize_t n;
-  do {
-    n = ::read(fd, in->block.get(), BLOCK);
-  } while (n < 0 && errno == EINTR);
-  if (n < 0) return nullptr;
-  in->end = in->block.get() + n;
-  if (g->pass == 1) {
-    // Pass 2 may stand on pass 1's parse if the file still holds these bytes.
-    in->record = static_cast<int>(g->inputs.size());
-    InputRecord& rec = g->inputs.emplace_back();
-    rec.name = name;
-    rec.regular = S_ISREG(st.st_mode);
-    record_read(*in, in->block.get(), n);
-  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) return nullptr;
+  Reader& r = *g->reader;
+  if (r.watch.opened) r.watch.opened(r.watch.context, *in, S_ISREG(st.st_mode));
+  in->block.resize(BLOCK);
+  in->p = in->end = in->block.data();
+  reader_refill(*in);  // a failed first read stops the run as a file that cannot be opened
   return in;
 }
 
 bool reader_open_source(const char* path) {
-  Reader& r = g->reader;
-  r.unget_count = 0;
+  Reader& r = *g->reader;
+  r.unget.clear();
   if (path) {
     r.current = open_file(path, false);
     return r.current != nullptr;
   }
   auto in = std::make_unique<InputStream>();
   in->is_stdin = true;
-  if (g->io.stdin_text) {
-    in->p = reinterpret_cast<const unsigned char*>(g->io.stdin_text->data());
-    in->end = in->p + g->io.stdin_text->size();
-  } else if (g->stdin_saved) {
+  const std::string* text = r.stdin_given ? r.stdin_given : r.stdin_saved ? &r.stdin_text : nullptr;
+  if (text) {
     // Pass 2 reads again the text that pass 1 read.
-    in->p = reinterpret_cast<const unsigned char*>(g->stdin_text.data());
-    in->end = in->p + g->stdin_text.size();
+    in->p = reinterpret_cast<const unsigned char*>(text->data());
+    in->end = in->p + text->size();
   } else {
-    in->fd = g->io.stdin_fd;
-    in->block = std::make_unique_for_overwrite<unsigned char[]>(BLOCK);
-    in->block_size = BLOCK;
-    in->p = in->end = in->block.get();
-    g->stdin_saved = true;
+    in->fd = r.stdin_fd;
+    in->block.resize(BLOCK);
+    in->p = in->end = in->block.data();
+    r.stdin_saved = true;
   }
   r.current = std::move(in);
   return true;
 }
 
 void reader_close_source() {
-  Reader& r = g->reader;
+  Reader& r = *g->reader;
   r.current.reset();
   r.include_stack.clear();
 }
 
 void include_enter(const char* name) {
-  Reader& r = g->reader;
+  Reader& r = *g->reader;
   out_printf(g->out, "%s\n", name);
-  if (g->trace.recording) trace_include(name);
-  if (static_cast<int>(r.include_stack.size()) >= r.include_capacity) fatal("File Include Overflow\n");
+  if (static_cast<int>(r.include_stack.size()) >= INCLUDE_CAPACITY) fatal("File Include Overflow\n");
   std::unique_ptr<InputStream> in = open_file(name, true);
   if (!in) fatal("Could not open Include File %s\n", name);
   r.include_stack.push_back(std::move(r.current));
@@ -208,7 +171,7 @@ void include_enter(const char* name) {
 }
 
 void include_return() {
-  Reader& r = g->reader;
+  Reader& r = *g->reader;
   r.current = std::move(r.include_stack.back());
   r.include_stack.pop_back();
 }

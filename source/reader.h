@@ -8,27 +8,48 @@
 #include <string>
 #include <vector>
 
+#include "base/run.h"
+
 constexpr int END_OF_INPUT = -1;
 constexpr int INCLUDE_CAPACITY = 20;
+constexpr int POSITION_LIMIT = INT32_MAX;  // the counters stop here
 
-struct SrcPos {
-  int32_t line;
-  int32_t col;
-};
+// The position after character c: a line feed starts the next line at column 1, a tab
+// moves to the next tab stop (columns 1-8 go to 9, 9-16 to 17, ...), any other character
+// moves one column on. Counters that reach the limit stay there.
+inline void advance_position(SrcPos& pos, int c) {
+  if (c == '\n') {
+    if (pos.line < POSITION_LIMIT) pos.line++;
+    pos.col = 1;
+  } else if (c == '\t') {
+    int32_t step = 8 - (pos.col - 1) % 8;
+    pos.col = pos.col > POSITION_LIMIT - step ? POSITION_LIMIT : pos.col + step;
+  } else if (pos.col < POSITION_LIMIT) {
+    pos.col++;
+  }
+}
 
+// One input: a file read in blocks, or a text held in memory (standard input in pass 2).
 struct InputStream {
   std::string name;       // as given: source path, include name, or empty for standard input
   bool is_include = false;
   bool is_stdin = false;
   int fd = -1;            // -1 for a stream held in memory
   bool ended = false;     // end of input met (or $1A)
-  std::unique_ptr<unsigned char[]> block;  // read buffer of a file stream
-  size_t block_size = 0;
+  std::vector<unsigned char> block;  // read buffer of a file stream
   const unsigned char* p = nullptr;  // next byte
   const unsigned char* end = nullptr;
   SrcPos pos{1, 1};       // position of the next character
-  int record = -1;        // what pass 1 read of this file: index in the run's inputs
+  int watch_id = -1;      // the watch's own number for the file
   ~InputStream();
+};
+
+// Told of every file the reader opens and of every block it reads from one (the fast
+// layer's check that pass 2 may stand on pass 1's parse). Null when nobody asks.
+struct ReaderWatch {
+  void* context = nullptr;  // handed to both
+  void (*opened)(void* context, InputStream& in, bool regular) = nullptr;
+  void (*read)(void* context, InputStream& in, const unsigned char* bytes, size_t n) = nullptr;
 };
 
 struct UngetSlot {
@@ -38,42 +59,19 @@ struct UngetSlot {
 
 struct Reader {
   int32_t unget_capacity = 0;
-  int32_t unget_count = 0;
-  std::vector<UngetSlot> unget;
+  std::vector<UngetSlot> unget;  // pushed-back characters, the last on top
   std::vector<std::unique_ptr<InputStream>> include_stack;  // suspended streams
-  int32_t include_capacity = 0;
   std::unique_ptr<InputStream> current;
   SrcPos char_pos{1, 1};  // position of the character most recently handed out
+  int stdin_fd = 0;
+  const std::string* stdin_given = nullptr;  // when set, standard input is this text
+  std::string stdin_text;  // standard input as pass 1 read it, for pass 2
+  bool stdin_saved = false;
+  ReaderWatch watch;
 };
 
 void reader_init(int capacity);
 int reader_getc();
-int reader_getc_slow(Reader& r);
-
-// The common case, inline: no character pushed back and the next byte of the current
-// block is neither a carriage return nor $1A.
-inline int reader_getc_fast(Reader& r) {
-  if (r.unget_count == 0) {
-    InputStream& in = *r.current;
-    if (in.p < in.end) {
-      int c = *in.p;
-      if (c != '\r' && c != 0x1A) {
-        in.p++;
-        r.char_pos = in.pos;
-        if (c == '\n') {
-          in.pos.line++;
-          in.pos.col = 1;
-        } else if (c == '\t') {
-          in.pos.col += 8 - (in.pos.col - 1) % 8;
-        } else {
-          in.pos.col++;
-        }
-        return c;
-      }
-    }
-  }
-  return reader_getc_slow(r);
-}
 void reader_ungetc(int c);
 int include_depth();
 // The include switch: writes the name on standard output, suspends the current input and
@@ -81,8 +79,10 @@ int include_depth();
 void include_enter(const char* name);
 // Back from a finished included file: closes it and resumes the suspended stream.
 void include_return();
-
 // Opens the main source for a pass (path, or standard input when path is null). Returns
 // false when the file cannot be opened or read.
 bool reader_open_source(const char* path);
 void reader_close_source();
+// Reads the next block of a file stream, keeping the bytes not yet consumed. Returns false
+// at the end of the file (the fast scanner reads blocks too).
+bool reader_refill(InputStream& in);

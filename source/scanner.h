@@ -8,32 +8,17 @@
 
 constexpr int TOKEN_TEXT_SIZE = 2048;  // at most 2047 characters and the NUL
 
-struct KeywordEntry {
-  const char* keyword;  // null in the closing entry
-  int code;             // -1 in the closing entry
-};
-extern const KeywordEntry keyword_table[68];  // 67 keywords in order, then the closing entry
-
 struct Scanner {
   char text[TOKEN_TEXT_SIZE] = {};  // text of the most recent token that sets it
-  SrcPos token_pos{1, 1};      // position of the first character of the last token
-  // The symbol index's key of `text`, when the scanner worked it out (a name read straight
-  // from the block), else 0. Set whenever the text is.
-  uint64_t text_key = 0;
+  SrcPos token_pos{1, 1};           // position of the first character of the last token
 };
 
-// A common token as the scanner's common path read it from the block, before it is handed
-// over (scanner_fast.h).
-struct FastToken {
-  SrcPos pos;
-  const unsigned char* text;  // in the block; null for a token that sets no text
-  uint32_t length;
-  bool wide;                  // 16 bytes may be read from `text`
-  uint64_t key;               // a name's key, else 0
-};
-
+// The code of the next token; its text is left in the scanner's text.
 int next_token();
-// The scanner's general path: every token, any input (next_token tries the common path first).
-int next_token_general();
+// The code of the keyword spelled `text`, or -1 ("Keyword:%s" in debug mode on a hit).
 int keyword_lookup(const char* text);
+// 'A'-'Z', 'a'-'z', '0'-'9' and '_', whatever the locale.
 bool is_name_char(int c);
+bool is_punctuation(int c);
+// A token longer than the text holds stops the run.
+[[noreturn]] void token_too_long();

@@ -4,8 +4,12 @@
 //
 // Builds the canonical LR(0) collection of the grammar, checks that it is SLR(1) without
 // conflicts, compresses it and writes a C++ file that defines everything parser/parse_tables.h
-// declares. Any conflict, or any figure that differs from the one the parser is built for,
-// is reported on standard error and ends the program with status 1, so the build fails.
+// declares. Beside it, in the same folder, it writes parse_productions.h: the productions and
+// the grammar symbols as enumerators named after the grammar's own spelling. Any conflict
+// (shift/reduce or reduce/reduce), or any figure that differs from the one the parser is
+// built for, is reported on standard error and ends the program with status 1, so the build
+// fails; a bad command line ends it with status 2. Each file is written under a temporary
+// name and renamed into place only when complete, so a failed run leaves no partial file.
 //
 // Compression:
 // - A state of one completed production (and nothing else) is never entered: the shift or
@@ -19,7 +23,11 @@
 //
 // --add-conflict adds the production Number -> IDENT, which clashes with Ident -> IDENT
 // wherever an identifier can start an operand; the generator must then refuse the grammar.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -93,7 +101,7 @@ std::string rule_text(int r) {
 
 void load_grammar(bool add_conflict) {
   for (int p = 0; p < PRODUCTION_COUNT; ++p) {
-    const Production& prod = grammar_productions[p];
+    const GrammarProduction& prod = grammar_productions[p];
     rules.push_back({prod.left, std::vector<int>(prod.right, prod.right + prod.length),
                      prod.has_action != 0});
   }
@@ -172,38 +180,43 @@ std::vector<std::set<int>> follow_sets() {
   return follow;
 }
 
-// Finds the completed production of every state and reports every SLR(1) conflict.
-// Returns the number of conflicts.
+// Finds the completed production of every state and reports every conflict; returns how many.
+// A state holds at most one reduction, which becomes its default entry: two completed
+// productions in one state are a reduce/reduce conflict, each one after the first counted
+// once. A terminal that a state shifts and that may follow a production completed in it (by
+// the FOLLOW set of its left side) is a shift/reduce conflict, counted once per production
+// and terminal.
 int check_conflicts() {
   std::vector<std::set<int>> follow = follow_sets();
   int conflicts = 0;
   for (size_t s = 0; s < states.size(); ++s) {
     State& state = states[s];
-    for (const Item& item : state.items) {
-      if (item.dot != static_cast<int>(rules[item.rule].right.size())) continue;
-      if (state.completed_rule >= 0) {
-        std::fprintf(stderr,
-                     "gen_tables: reduce/reduce conflict in LR(0) state %zu between production "
-                     "%d (%s) and production %d (%s)\n",
-                     s, state.completed_rule, rule_text(state.completed_rule).c_str(), item.rule,
-                     rule_text(item.rule).c_str());
-        ++conflicts;
-        continue;
-      }
-      state.completed_rule = item.rule;
-    }
-    if (state.completed_rule < 0) continue;
-    state.single = state.items.size() == 1;
-    const std::set<int>& lookahead = follow[rules[state.completed_rule].left];
-    for (const auto& [symbol, target] : state.transitions) {
-      if (is_nonterminal(symbol) || !lookahead.count(symbol)) continue;
+    std::vector<int> completed;
+    for (const Item& item : state.items)
+      if (item.dot == static_cast<int>(rules[item.rule].right.size()))
+        completed.push_back(item.rule);
+    for (size_t i = 1; i < completed.size(); ++i) {
       std::fprintf(stderr,
-                   "gen_tables: shift/reduce conflict in LR(0) state %zu on %s: shift, or reduce "
-                   "production %d (%s)\n",
-                   s, grammar_symbol_name[symbol], state.completed_rule,
-                   rule_text(state.completed_rule).c_str());
+                   "gen_tables: reduce/reduce conflict in LR(0) state %zu between production "
+                   "%d (%s) and production %d (%s)\n",
+                   s, completed[0], rule_text(completed[0]).c_str(), completed[i],
+                   rule_text(completed[i]).c_str());
       ++conflicts;
     }
+    for (int r : completed) {
+      const std::set<int>& lookahead = follow[rules[r].left];
+      for (const auto& [symbol, target] : state.transitions) {
+        if (is_nonterminal(symbol) || !lookahead.count(symbol)) continue;
+        std::fprintf(stderr,
+                     "gen_tables: shift/reduce conflict in LR(0) state %zu on %s: shift, or "
+                     "reduce production %d (%s)\n",
+                     s, grammar_symbol_name[symbol], r, rule_text(r).c_str());
+        ++conflicts;
+      }
+    }
+    if (completed.empty()) continue;
+    state.completed_rule = completed[0];
+    state.single = state.items.size() == 1;
   }
   return conflicts;
 }
@@ -378,24 +391,253 @@ std::string render(const Tables& t, int single_count) {
   return out;
 }
 
+// ---- parse_productions.h ----
+
+// The word that spells a quoted punctuation terminal in an identifier, or nullptr.
+const char* punctuation_word(char c) {
+  switch (c) {
+    case '.': return "DOT";
+    case '#': return "HASH";
+    case ',': return "COMMA";
+    case ':': return "COLON";
+    case '(': return "LPAREN";
+    case ')': return "RPAREN";
+    case '[': return "LBRACKET";
+    case ']': return "RBRACKET";
+    case '&': return "AMP";
+    case '|': return "BAR";
+    case '^': return "CARET";
+    case '+': return "PLUS";
+    case '-': return "MINUS";
+    case '*': return "STAR";
+    case '/': return "SLASH";
+    case '%': return "PERCENT";
+    case '<': return "LESS";
+    case '>': return "GREATER";
+    default: return nullptr;
+  }
+}
+
+// A symbol's name as a part of an identifier: a quoted punctuation terminal becomes its word,
+// a space becomes '_'. Empty when the name cannot be spelled so.
+std::string spelled(const char* name) {
+  if (std::strlen(name) == 3 && name[0] == '\'' && name[2] == '\'') {
+    const char* word = punctuation_word(name[1]);
+    return word ? word : "";
+  }
+  std::string out;
+  for (const char* p = name; *p; ++p) {
+    char c = *p;
+    bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                 c == '_';
+    if (c == ' ')
+      out += '_';
+    else if (plain)
+      out += c;
+    else
+      return "";
+  }
+  return out;
+}
+
+struct Names {
+  std::vector<std::string> production;  // P_ enumerator of each production
+  std::vector<std::string> symbol;      // S_ enumerator of each symbol
+  int first_instruction = -1;
+  int last_instruction = -1;
+};
+
+// Adds `name` to `taken`; a name already taken gets the number appended. False when even
+// that is taken.
+bool make_unique(std::string& name, int number, std::set<std::string>& taken) {
+  if (taken.insert(name).second) return true;
+  name += "_" + std::to_string(number);
+  return taken.insert(name).second;
+}
+
+// The enumerator names and the run of instruction productions; false (reported) when the
+// grammar cannot be named so.
+bool make_names(Names& names) {
+  bool ok = true;
+  std::vector<std::string> part(SYMBOL_COUNT);
+  for (int s = 0; s < SYMBOL_COUNT; ++s) {
+    part[s] = spelled(grammar_symbol_name[s]);
+    if (part[s].empty()) {
+      std::fprintf(stderr, "gen_tables: symbol %d (%s) cannot be spelled as a name\n", s,
+                   grammar_symbol_name[s]);
+      ok = false;
+    }
+  }
+  if (!ok) return false;
+
+  // Symbol 0, the goal, bears the name of the start symbol; its enumerator is S_GOAL.
+  std::set<std::string> taken;
+  for (int s = 0; s < SYMBOL_COUNT; ++s) {
+    std::string name = s == 0 ? "S_GOAL" : "S_" + part[s];
+    if (!make_unique(name, s, taken)) {
+      std::fprintf(stderr, "gen_tables: no unique name for symbol %d (%s)\n", s,
+                   grammar_symbol_name[s]);
+      ok = false;
+    }
+    names.symbol.push_back(name);
+  }
+
+  taken.clear();
+  for (int r = 0; r < static_cast<int>(rules.size()); ++r) {
+    std::string name = "P_" + part[rules[r].left] + "_";
+    for (int s : rules[r].right) name += "_" + part[s];
+    if (!make_unique(name, r, taken)) {
+      std::fprintf(stderr, "gen_tables: no unique name for production %d (%s)\n", r,
+                   rule_text(r).c_str());
+      ok = false;
+    }
+    names.production.push_back(name);
+  }
+
+  // The instruction productions: those of the addressing forms, which are the nonterminals
+  // that `code` derives in one unit step (Accumulator to Indirect). They must form one run.
+  std::set<int> forms;
+  for (const Rule& rule : rules)
+    if (std::strcmp(grammar_symbol_name[rule.left], "code") == 0 && rule.right.size() == 1 &&
+        is_nonterminal(rule.right[0]))
+      forms.insert(rule.right[0]);
+  for (int r = 0; r < static_cast<int>(rules.size()); ++r) {
+    if (!forms.count(rules[r].left)) continue;
+    if (names.first_instruction < 0) names.first_instruction = r;
+    if (names.last_instruction >= 0 && names.last_instruction != r - 1) {
+      std::fprintf(stderr, "gen_tables: the instruction productions are not one run\n");
+      return false;
+    }
+    names.last_instruction = r;
+  }
+  if (names.first_instruction < 0) {
+    std::fprintf(stderr, "gen_tables: no instruction productions found\n");
+    return false;
+  }
+  return ok;
+}
+
+std::string render_productions(const Names& names) {
+  std::string out =
+      "// Generated by gen_tables from the grammar (parser/grammar.cpp). Do not edit.\n"
+      "// Productions and grammar symbols by name: P_<left side>__<right side>, S_<symbol>;\n"
+      "// spaces become '_', quoted punctuation terminals are spelled in words ('.' DOT).\n"
+      "#pragma once\n"
+      "#include <cstdint>\n\n";
+  out += "enum Production : uint8_t {\n";
+  for (size_t r = 0; r < rules.size(); ++r) {
+    out += "  " + names.production[r] + " = " + std::to_string(r) + ",  // ";
+    out += grammar_symbol_name[rules[r].left];
+    out += ':';
+    for (int s : rules[r].right) {
+      out += ' ';
+      out += grammar_symbol_name[s];
+    }
+    out += '\n';
+  }
+  out += "};\n\n";
+  out += "// The instruction productions, one run: those of the addressing forms.\n";
+  out += "constexpr int FIRST_INSTRUCTION_PRODUCTION = " +
+         std::to_string(names.first_instruction) + ";  // " +
+         names.production[names.first_instruction] + "\n";
+  out += "constexpr int LAST_INSTRUCTION_PRODUCTION = " + std::to_string(names.last_instruction) +
+         ";  // " + names.production[names.last_instruction] + "\n\n";
+  out += "enum GrammarSymbolId : uint8_t {\n";
+  for (int s = 0; s < SYMBOL_COUNT; ++s) {
+    out += "  " + names.symbol[s] + " = " + std::to_string(s) + ",  // ";
+    out += grammar_symbol_name[s];
+    out += is_nonterminal(s) ? " (nonterminal)\n" : "\n";
+  }
+  out += "};\n";
+  return out;
+}
+
+// ---- writing ----
+
+// Writes `text` to a new temporary file in the folder of `path` and returns its name, or ""
+// (reported) when creating, writing, syncing or closing it fails; nothing is left behind then.
+std::string write_temporary(const std::string& path, const std::string& text) {
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temp = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(attempt);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    std::fprintf(stderr, "gen_tables: cannot create %s: %s\n", temp.c_str(),
+                 std::strerror(errno));
+    return "";
+  }
+  const char* data = text.data();
+  size_t left = text.size();
+  int error = 0;
+  while (!error && left > 0) {
+    ssize_t n = write(fd, data, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : EIO;
+      break;
+    }
+    data += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (!error && fsync(fd) != 0) error = errno;
+  if (close(fd) != 0 && !error) error = errno;
+  if (error) {
+    std::fprintf(stderr, "gen_tables: cannot write %s: %s\n", temp.c_str(),
+                 std::strerror(error));
+    unlink(temp.c_str());
+    return "";
+  }
+  return temp;
+}
+
+// The header beside the tables: same folder, file name parse_productions.h.
+constexpr const char* PRODUCTIONS_HEADER = "parse_productions.h";
+
+std::string header_path_beside(const std::string& output) {
+  size_t slash = output.rfind('/');
+  return (slash == std::string::npos ? std::string() : output.substr(0, slash + 1)) +
+         PRODUCTIONS_HEADER;
+}
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: gen_tables [--add-conflict] <output.cpp>\n"
+               "  writes the parse tables to <output.cpp> and %s beside it\n",
+               PRODUCTIONS_HEADER);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool add_conflict = false;
   const char* output = nullptr;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--add-conflict") == 0)
+    if (std::strcmp(argv[i], "--add-conflict") == 0) {
       add_conflict = true;
-    else if (!output && argv[i][0] != '-')
+    } else if (argv[i][0] == '-') {
+      std::fprintf(stderr, "gen_tables: unknown option %s\n", argv[i]);
+      return usage();
+    } else if (output) {
+      std::fprintf(stderr, "gen_tables: one output file only (%s and %s given)\n", output,
+                   argv[i]);
+      return usage();
+    } else {
       output = argv[i];
-    else {
-      std::fprintf(stderr, "gen_tables: unknown argument %s\n", argv[i]);
-      return 1;
     }
   }
-  if (!output) {
-    std::fprintf(stderr, "usage: gen_tables [--add-conflict] <output.cpp>\n");
-    return 1;
+  if (!output) return usage();
+  std::string tables_path = output;
+  std::string header_path = header_path_beside(tables_path);
+  size_t slash = tables_path.rfind('/');
+  std::string file_name = slash == std::string::npos ? tables_path : tables_path.substr(slash + 1);
+  if (file_name.empty() || file_name == PRODUCTIONS_HEADER) {
+    std::fprintf(stderr, "gen_tables: %s: the output must name a file other than %s\n",
+                 output, PRODUCTIONS_HEADER);
+    return usage();
   }
 
   load_grammar(add_conflict);
@@ -414,18 +656,33 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "gen_tables: the parse tables differ from the expected figures\n");
     return 1;
   }
-
-  std::string text = render(tables, single_count);
-  std::FILE* file = std::fopen(output, "wb");
-  if (!file) {
-    std::fprintf(stderr, "gen_tables: cannot create %s\n", output);
+  Names names;
+  if (!make_names(names)) {
+    std::fprintf(stderr, "gen_tables: no names for the productions; nothing written\n");
     return 1;
   }
-  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  written = std::fclose(file) == 0 && written;
-  if (!written) {
-    std::fprintf(stderr, "gen_tables: cannot write %s\n", output);
-    std::remove(output);
+
+  // Both files are complete under temporary names before either replaces its target. The
+  // header goes first: a build tool that judges the pair by the tables file, which comes
+  // first among the outputs, then sees an old tables file if the second rename fails.
+  std::string header_temp = write_temporary(header_path, render_productions(names));
+  if (header_temp.empty()) return 1;
+  std::string tables_temp = write_temporary(tables_path, render(tables, single_count));
+  if (tables_temp.empty()) {
+    unlink(header_temp.c_str());
+    return 1;
+  }
+  if (std::rename(header_temp.c_str(), header_path.c_str()) != 0) {
+    std::fprintf(stderr, "gen_tables: cannot replace %s: %s\n", header_path.c_str(),
+                 std::strerror(errno));
+    unlink(header_temp.c_str());
+    unlink(tables_temp.c_str());
+    return 1;
+  }
+  if (std::rename(tables_temp.c_str(), tables_path.c_str()) != 0) {
+    std::fprintf(stderr, "gen_tables: cannot replace %s: %s\n", tables_path.c_str(),
+                 std::strerror(errno));
+    unlink(tables_temp.c_str());
     return 1;
   }
   std::printf("gen_tables: %zu LR(0) states, %d of one completed production, %zu kept, "

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The dictionary holds every keyword of the scanner's table and every character that is
-# punctuation or starts a token, and libFuzzer accepts it.
+# The dictionary holds every keyword of the keyword table (source/tokens.h) and every
+# character that is punctuation or starts a token, and libFuzzer accepts it.
 #
 #   check_dict.sh SOURCE_DIR FUZZ_TARGET
 set -uo pipefail
@@ -13,10 +13,10 @@ status=0
 values="$(sed -n 's/^[A-Za-z0-9_]*="\(.*\)"$/\1/p' "$dict")"
 has() { grep -qxF -- "$1" <<<"$values"; }
 
-keywords=$(sed -n '/keyword_table\[/,/};/p' "$src/source/scanner.cpp" | grep -o '{"[A-Z]*"' | tr -d '{"')
+keywords=$(sed -n '/KEYWORDS\[\] = {/,/};/p' "$src/source/tokens.h" | grep -o 'XEXASM_KEYWORD([A-Z]*)' | sed 's/XEXASM_KEYWORD(\(.*\))/\1/')
 count=$(wc -w <<<"$keywords")
 if [ "$count" -lt 67 ]; then
-  echo "FAIL: only $count keywords read from the scanner's table"; status=1
+  echo "FAIL: only $count keywords read from the keyword table (source/tokens.h)"; status=1
 fi
 for k in $keywords; do
   has "$k" || { echo "FAIL: keyword $k missing from the dictionary"; status=1; }

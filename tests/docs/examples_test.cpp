@@ -8,14 +8,15 @@
 #include <set>
 #include <sstream>
 
-#include "run_util.h"
+#include "doc_util.h"
+#include "tests/support/run_helper.h"
 
 using namespace doctest_util;
+namespace fs = std::filesystem;
 
 namespace {
 
 const fs::path kSourceDir = XEXASM_SOURCE_DIR;
-const std::string kProgram = XEXASM_BIN;
 const fs::path kExamples = kSourceDir / "examples";
 const fs::path kExpect = kSourceDir / "tests" / "docs" / "expect";
 
@@ -31,7 +32,7 @@ std::vector<std::string> files_with(const fs::path& folder, const std::string& e
 std::map<unsigned, std::vector<std::uint8_t>> expected_segments(const std::string& name) {
   std::map<unsigned, std::vector<std::uint8_t>> segments;
   std::vector<std::uint8_t>* current = nullptr;
-  for (const auto& raw : split_lines(read_file(kExpect / (name + ".segments")))) {
+  for (const auto& raw : split_lines(xtest::read_file(kExpect / (name + ".segments")))) {
     std::string line = raw.substr(0, raw.find('#'));
     std::istringstream in(line);
     std::string tok;
@@ -48,21 +49,13 @@ std::map<unsigned, std::vector<std::uint8_t>> expected_segments(const std::strin
   return segments;
 }
 
-struct Assembled {
-  RunResult run;
-  std::vector<std::uint8_t> xex;
-};
-
 // Assembles examples/<name>.asm the way the README says: in a folder that holds the example
 // files, so that INCLUDE finds them.
-Assembled assemble(const std::string& name) {
-  TempDir dir;
+xtest::Outcome assemble(const std::string& name) {
+  const xtest::ScratchDir dir;
   for (const auto& e : fs::directory_iterator(kExamples))
     if (e.path().extension() == ".asm" || e.path().extension() == ".inc") fs::copy_file(e.path(), dir.path() / e.path().filename());
-  Assembled a;
-  a.run = run_program(kProgram, {name + ".asm"}, dir.path());
-  if (fs::exists(dir.path() / (name + ".xex"))) a.xex = read_bytes(dir.path() / (name + ".xex"));
-  return a;
+  return xtest::run_in(dir.path(), {name + ".asm"});
 }
 
 bool inside(const Segment& s, unsigned lo, unsigned hi) { return s.start >= lo && s.end <= hi; }
@@ -70,13 +63,13 @@ bool inside(const Segment& s, unsigned lo, unsigned hi) { return s.start >= lo &
 class ExampleProgram : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ExampleProgram, AssemblesWithoutMessages) {
-  Assembled a = assemble(GetParam());
-  EXPECT_EQ(a.run.status, 0) << a.run.err;
-  EXPECT_TRUE(error_lines(a.run.err).empty()) << a.run.err;
+  xtest::Outcome a = assemble(GetParam());
+  EXPECT_EQ(a.status, 0) << a.err;
+  EXPECT_TRUE(error_lines(a.err).empty()) << a.err;
 }
 
 TEST_P(ExampleProgram, LoadFileRunsOnTheMachine) {
-  Assembled a = assemble(GetParam());
+  xtest::Outcome a = assemble(GetParam());
   std::string why;
   auto segments = parse_xex(a.xex, why);
   ASSERT_TRUE(segments) << why;
@@ -103,7 +96,7 @@ TEST_P(ExampleProgram, LoadFileRunsOnTheMachine) {
   ASSERT_NE(run, nullptr) << "no segment sets the run address at $02E0";
   ASSERT_EQ(run->data.size(), 2u);
   unsigned address = run->data[0] | (run->data[1] << 8);
-  auto start = listed_value(a.run.out, "start");
+  auto start = listed_value(a.out, "start");
   ASSERT_TRUE(start) << "no label start in the symbol listing";
   EXPECT_EQ(address, *start);
   bool loaded = std::any_of(segments->begin(), segments->end(), [&](const Segment& s) {
@@ -113,7 +106,7 @@ TEST_P(ExampleProgram, LoadFileRunsOnTheMachine) {
 }
 
 TEST_P(ExampleProgram, SegmentsMatchAnotherAssembler) {
-  Assembled a = assemble(GetParam());
+  xtest::Outcome a = assemble(GetParam());
   std::string why;
   auto segments = parse_xex(a.xex, why);
   ASSERT_TRUE(segments) << why;
@@ -146,7 +139,7 @@ TEST(Examples, AtLeastFourProgramsEachWithExpectedSegments) {
 TEST(Examples, EveryIncludeFileIsIncluded) {
   // An included part is entered by some program: its name is printed on standard output.
   std::string all_out;
-  for (const auto& p : files_with(kExamples, ".asm")) all_out += assemble(p).run.out;
+  for (const auto& p : files_with(kExamples, ".asm")) all_out += assemble(p).out;
   auto parts = files_with(kExamples, ".inc");
   EXPECT_FALSE(parts.empty()) << "one example should be split into files with INCLUDE";
   for (const auto& part : parts)

@@ -22,14 +22,17 @@
 #include <set>
 #include <sstream>
 
-#include "run_util.h"
+#include "doc_util.h"
+#include "tests/support/run_helper.h"
 
 using namespace doctest_util;
+namespace fs = std::filesystem;
+using xtest::read_file;
+using xtest::write_file;
 
 namespace {
 
 const fs::path kSourceDir = XEXASM_SOURCE_DIR;
-const std::string kProgram = XEXASM_BIN;
 const fs::path kDocument = kSourceDir / "docs" / "language.md";
 
 struct Block {
@@ -161,11 +164,11 @@ TEST_P(Example, AssemblesAsAnnotated) {
   const Block& ex = *it;
   SCOPED_TRACE("example at docs/language.md line " + std::to_string(ex.line));
 
-  TempDir dir;
+  const xtest::ScratchDir dir;
   for (auto f = all.begin(); f != it; ++f)
     if (f->lang == "asm" && !f->file.empty()) write_file(dir.path() / f->file, f->text());
   write_file(dir.path() / "example.asm", ex.text());
-  RunResult r = run_program(kProgram, {"example.asm"}, dir.path());
+  xtest::Outcome r = xtest::run_in(dir.path(), {"example.asm"});
   Annotations a = read_annotations(ex);
 
   std::vector<std::string> printed = error_lines(r.err);
@@ -178,7 +181,7 @@ TEST_P(Example, AssemblesAsAnnotated) {
 
   if (a.has_line_bytes || !a.segments.empty()) {
     std::string why;
-    auto segments = parse_xex(read_bytes(dir.path() / "example.xex"), why);
+    auto segments = parse_xex(r.xex, why);
     ASSERT_TRUE(segments) << why;
     std::vector<const Segment*> unclaimed;
     for (const auto& s : *segments)
@@ -202,7 +205,7 @@ TEST_P(Example, AssemblesAsAnnotated) {
     } else if (f->info == "stderr") {
       EXPECT_EQ(r.err, f->text()) << "standard error differs from the block at line " << f->line;
     } else if (f->info == "xex") {
-      EXPECT_EQ(hex_string(read_bytes(dir.path() / "example.xex")), hex_string(parse_hex_list(f->text())))
+      EXPECT_EQ(hex_string(std::vector<std::uint8_t>(r.xex.begin(), r.xex.end())), hex_string(parse_hex_list(f->text())))
           << "load file differs from the block at line " << f->line;
     }
   }
@@ -287,13 +290,11 @@ std::string with_large_operand(std::string operand) {
 }
 
 std::vector<std::uint8_t> assemble_code(const std::string& body, int& status, std::string& err) {
-  TempDir dir;
-  write_file(dir.path() / "t.asm", ".SECTION \"code\",$2000\n" + body);
-  RunResult r = run_program(kProgram, {"t.asm"}, dir.path());
+  xtest::Outcome r = xtest::run_source(".SECTION \"code\",$2000\n" + body);
   status = r.status;
   err = r.err;
   std::string why;
-  auto segs = parse_xex(read_bytes(dir.path() / "t.xex"), why);
+  auto segs = parse_xex(r.xex, why);
   if (!segs || segs->size() != 1) return {};
   return (*segs)[0].data;
 }
@@ -402,7 +403,7 @@ TEST(LanguageMd, EveryMessageIsDescribed) {
   const std::string doc = read_file(kDocument);
   std::set<std::string> missing;
   int seen = 0;
-  for (const char* folder : {"driver", "source", "parser", "assembly", "output"}) {
+  for (const char* folder : {"base", "driver", "source", "parser", "assembly", "output", "fast"}) {
     for (const auto& entry : fs::directory_iterator(kSourceDir / folder)) {
       for (std::string fmt : string_literals(read_file(entry.path()))) {
         if (fmt.size() < 2 || fmt.compare(fmt.size() - 2, 2, "\\n") != 0) continue;

@@ -1,6 +1,7 @@
-// End-to-end runner: every case folder under the cases directory is one test that runs the
+// End-to-end runner: every case folder under the cases directory is a test that runs the
 // built program in a fresh temporary folder and compares its exit status, standard output,
-// standard error and output files with the case's expect/ folder. See tests/cases/README.md.
+// standard error and output files with the case's expect/ folder, once under each setting
+// of the fast layer (XEXASM_FAST). See tests/cases/README.md.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -124,14 +125,15 @@ struct Outcome {
   std::string note;
 };
 
-// Runs argv with cwd and the three standard streams redirected; kills it after the time-out.
+// Runs argv with cwd and the three standard streams redirected, XEXASM_FAST set to `fast`
+// (null: unset); kills it after the time-out.
 Outcome run(const std::vector<std::string>& argv, const fs::path& cwd, const fs::path& in,
-            const fs::path& out, const fs::path& err, bool parse_twice = false) {
+            const fs::path& out, const fs::path& err, const char* fast = nullptr) {
   pid_t pid = fork();
   if (pid < 0) return {false, -1, "fork failed"};
   if (pid == 0) {
-    if (parse_twice) setenv("XEXASM_PARSE_TWICE", "1", 1);
-    else unsetenv("XEXASM_PARSE_TWICE");
+    if (fast) setenv("XEXASM_FAST", fast, 1);
+    else unsetenv("XEXASM_FAST");
     int fd0 = open(in.c_str(), O_RDONLY);
     int fd1 = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int fd2 = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -181,7 +183,7 @@ bool is_case_file(const std::string& name) {
 
 class CaseTest : public testing::Test {
  public:
-  CaseTest(fs::path dir, bool parse_twice) : dir_(std::move(dir)), parse_twice_(parse_twice) {}
+  CaseTest(fs::path dir, const char* fast) : dir_(std::move(dir)), fast_(fast) {}
 
   void TestBody() override {
     std::string tmpl = (fs::temp_directory_path() / "xexasm-e2e-XXXXXX").string();
@@ -206,7 +208,7 @@ class CaseTest : public testing::Test {
     std::vector<std::string> argv{program_path()};
     for (auto& a : read_args(dir_ / "args")) argv.push_back(a);
     fs::path in = fs::exists(dir_ / "stdin") ? dir_ / "stdin" : fs::path("/dev/null");
-    auto r = run(argv, work, in, root_ / "stdout", root_ / "stderr", parse_twice_);
+    auto r = run(argv, work, in, root_ / "stdout", root_ / "stderr", fast_);
     ASSERT_FALSE(r.timed_out) << r.note;
     std::string out = read_file(root_ / "stdout"), err = read_file(root_ / "stderr");
 
@@ -274,7 +276,7 @@ class CaseTest : public testing::Test {
 
  private:
   fs::path dir_;
-  bool parse_twice_;
+  const char* fast_;
   fs::path root_;
 };
 
@@ -300,12 +302,14 @@ void register_cases(const fs::path& base, const fs::path& dir) {
       name += p->string();
     }
     if (name.empty()) name = area, area = "cases";
-    // Every case runs twice: as it comes, and with pass 2 parsing the source again instead
-    // of replaying pass 1's parse; both must give exactly the expected run.
-    testing::RegisterTest(area.c_str(), name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
-                          [sub]() -> testing::Test* { return new CaseTest(sub, false); });
-    testing::RegisterTest(("parse_twice_" + area).c_str(), name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
-                          [sub]() -> testing::Test* { return new CaseTest(sub, true); });
+    // Every case runs under each setting of the fast layer: the plain core alone, each
+    // mechanism alone, and all of them (<area>.<case>); each must give exactly the
+    // expected run.
+    for (const char* fast : {"all", "none", "scan", "engine", "replay"}) {
+      std::string suite = std::string(fast) == "all" ? area : "fast_" + std::string(fast) + "_" + area;
+      testing::RegisterTest(suite.c_str(), name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
+                            [sub, fast]() -> testing::Test* { return new CaseTest(sub, fast); });
+    }
   }
 }
 

@@ -13,10 +13,10 @@
 #include "assembly/encode.h"
 #include "assembly/section.h"
 #include "assembly/symbol.h"
+#include "base/diag.h"
 #include "output/reports.h"
 #include "output/xex.h"
-#include "driver/run.h"
-#include "tests/unit/run_fixture.h"
+#include "tests/support/run_fixture.h"
 
 namespace {
 
@@ -52,14 +52,10 @@ struct Capture {
 
 class AssemblyTest : public RunFixture {
  protected:
-  const std::string& stderr_text() {
-    out_flush(g->err);
-    return err;
-  }
   void select(const char* name, int32_t start) { select_helper(name, start); }
   void reselect(const char* name) { section_statement(g->pass, name, nullptr); }
-  Section* cur() { return g->current_section; }
-  int32_t lc() { return g->current_section->location_counter; }
+  Section* cur() { return g->sections->current; }
+  int32_t lc() { return g->sections->current->location_counter; }
 
   // Runs the body once per pass in section t (start $2000) and returns what pass 2 stored.
   Bytes two_passes(const std::function<void()>& body, int32_t start = 0x2000) {
@@ -224,7 +220,7 @@ TEST_F(AssemblyTest, NothingPlacedBeforeTheFirstSection) {
 TEST_F(AssemblyTest, SymbolsAreCreatedOnceInPassOne) {
   Symbol* a = symbol_reference("start");
   ASSERT_NE(a, nullptr);
-  EXPECT_STREQ(sym_name(a), "start");
+  EXPECT_STREQ(a->name, "start");
   EXPECT_EQ(a->value, 0);
   EXPECT_EQ(a->defined, 0);
   EXPECT_EQ(symbol_reference("start"), a);
@@ -309,13 +305,13 @@ TEST_F(AssemblyTest, NameUnknownToPassOne) {
   clear_output();
   Symbol* ghost = symbol_reference("ghost");
   EXPECT_EQ(ghost, nullptr);
-  EXPECT_EQ(stderr_text().rfind("Symbol ghost Not Defined\n", 0), 0u) << err;
+  EXPECT_EQ(stderr_text().rfind("Symbol ghost Not Defined\n", 0), 0u) << stderr_text();
   ExprValue e = symbol_value(ghost);
   EXPECT_EQ(e.value, 0);
   EXPECT_EQ(e.defined, 0);
   label_define(2, ghost, cur());  // nothing to define; must not fail
   EXPECT_GE(g->error_count, 1);
-  EXPECT_TRUE(g->symbol_list.empty());
+  EXPECT_EQ(g->symbols->table->element_count, 0);
 }
 
 TEST_F(AssemblyTest, LongNamesAreKeptWhole) {
@@ -324,8 +320,8 @@ TEST_F(AssemblyTest, LongNamesAreKeptWhole) {
   Symbol* s1 = symbol_reference(n1.c_str());
   Symbol* s2 = symbol_reference(n2.c_str());
   EXPECT_NE(s1, s2);
-  EXPECT_EQ(std::string(sym_name(s1)), n1);
-  EXPECT_EQ(std::string(sym_name(s2)), n2);
+  EXPECT_EQ(std::string(s1->name), n1);
+  EXPECT_EQ(std::string(s2->name), n2);
   EXPECT_EQ(stdout_text(), "Added " + n1 + "\nAdded " + n2 + "\n");
   std::string sec1 = base + "a", sec2 = base + "b";
   select(sec1.c_str(), 0x1000);
@@ -376,23 +372,20 @@ TEST_F(AssemblyTest, StoredBytes) {
     std::string bytes;
   };
   const std::vector<Case> cases = {
-      {"LDA #$1234", [] { emit_byte_operand(g->pass, 0xA9, v(0x1234), g->current_section); }, "\xA9\x34"},
+      {"LDA #$1234", [] { emit_byte_operand(g->pass, 0xA9, v(0x1234), g->sections->current); }, "\xA9\x34"},
       {"LDA $0012", [] { emit_zp_or_abs(0xA5, 0xAD, v(0x0012)); }, "\xA5\x12"},
       {"LDA -1", [] { emit_zp_or_abs(0xA5, 0xAD, v(-1)); }, "\xA5\xFF"},
       {"LDA $12345", [] { emit_zp_or_abs(0xA5, 0xAD, v(0x12345)); }, "\xAD\x45\x23"},
       {"LDA undef", [] { emit_zp_or_abs(0xA5, 0xAD, undefined_value(0)); }, std::string("\xAD\x00\x00", 3)},
-      {"STY $1234,X", [] { emit_byte_operand(g->pass, 0x94, v(0x1234), g->current_section); }, "\x94\x34"},
-      {"LDA $12,Y", [] { emit_word_operand(g->pass, 0xB9, v(0x12), g->current_section); }, std::string("\xB9\x12\x00", 3)},
-      {"JMP $12", [] { emit_word_operand(g->pass, 0x4C, v(0x12), g->current_section); }, std::string("\x4C\x12\x00", 3)},
-      {"JMP $123456", [] { emit_word_operand(g->pass, 0x4C, v(0x123456), g->current_section); }, "\x4C\x56\x34"},
-      {"BRK", [] { emit_opcode(g->pass, 0x00, g->current_section); }, std::string("\x00", 1)},
+      {"STY $1234,X", [] { emit_byte_operand(g->pass, 0x94, v(0x1234), g->sections->current); }, "\x94\x34"},
+      {"LDA $12,Y", [] { emit_word_operand(g->pass, 0xB9, v(0x12), g->sections->current); }, std::string("\xB9\x12\x00", 3)},
+      {"JMP $12", [] { emit_word_operand(g->pass, 0x4C, v(0x12), g->sections->current); }, std::string("\x4C\x12\x00", 3)},
+      {"JMP $123456", [] { emit_word_operand(g->pass, 0x4C, v(0x123456), g->sections->current); }, "\x4C\x56\x34"},
+      {"BRK", [] { emit_opcode(g->pass, 0x00, g->sections->current); }, std::string("\x00", 1)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TearDown();
-    out.clear();
-    err.clear();
-    SetUp();
+    restart();
     Bytes b = two_passes(c.emit);
     EXPECT_EQ(as_string(b), c.bytes);
     EXPECT_EQ(lc(), static_cast<int32_t>(c.bytes.size()));
@@ -414,17 +407,14 @@ TEST_F(AssemblyTest, BranchDisplacements) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);
-    TearDown();
-    out.clear();
-    err.clear();
-    SetUp();
-    Bytes b = two_passes([&] { emit_branch(g->pass, 0xD0, v(c.target), g->current_section); });
+    restart();
+    Bytes b = two_passes([&] { emit_branch(g->pass, 0xD0, v(c.target), g->sections->current); });
     EXPECT_EQ(as_string(b), (std::string{'\xD0', static_cast<char>(c.displacement)}));
     if (c.out_of_range) {
-      EXPECT_NE(stderr_text().find("Branch Out of Range at 2000\n"), std::string::npos) << err;
+      EXPECT_NE(stderr_text().find("Branch Out of Range at 2000\n"), std::string::npos) << stderr_text();
       EXPECT_EQ(g->error_count, 1);
     } else {
-      EXPECT_EQ(stderr_text().find("Branch"), std::string::npos) << err;
+      EXPECT_EQ(stderr_text().find("Branch"), std::string::npos) << stderr_text();
       EXPECT_EQ(g->error_count, 0);
     }
   }
@@ -432,14 +422,14 @@ TEST_F(AssemblyTest, BranchDisplacements) {
 
 TEST_F(AssemblyTest, BranchOutOfRangeNamesTheBranchAddress) {
   auto body = [] {
-    directive_ds(g->pass, v(0x20), g->current_section);
-    emit_branch(g->pass, 0x90, v(0x0100), g->current_section);
+    directive_ds(g->pass, v(0x20), g->sections->current);
+    emit_branch(g->pass, 0x90, v(0x0100), g->sections->current);
   };
   Bytes b = two_passes(body, 0xFFF0);
   // The branch stands at $10010; its displacement is $0100 - $10012.
   EXPECT_EQ(b[0x20], 0x90);
   EXPECT_EQ(b[0x21], static_cast<uint8_t>(0x0100 - 0x10012));
-  EXPECT_NE(stderr_text().find("Branch Out of Range at 0010\n"), std::string::npos) << err;
+  EXPECT_NE(stderr_text().find("Branch Out of Range at 0010\n"), std::string::npos) << stderr_text();
 }
 
 // A forward reference to a zero-page label: 3 bytes in pass 1, 2 in pass 2.
@@ -447,14 +437,14 @@ TEST_F(AssemblyTest, ForwardZeroPageLabelMakesThePassesDisagree) {
   auto body = [] {
     select_helper("code", 0x2000);
     emit_zp_or_abs(0xA5, 0xAD, symbol_value(symbol_reference("zp")));
-    label_define(g->pass, symbol_reference("after"), g->current_section);
-    emit_opcode(g->pass, 0xEA, g->current_section);
+    label_define(g->pass, symbol_reference("after"), g->sections->current);
+    emit_opcode(g->pass, 0xEA, g->sections->current);
     select_helper("zpage", 0x0080);
-    label_define(g->pass, symbol_reference("zp"), g->current_section);
-    emit_opcode(g->pass, 0x00, g->current_section);
+    label_define(g->pass, symbol_reference("zp"), g->sections->current);
+    emit_opcode(g->pass, 0x00, g->sections->current);
   };
   body();
-  Section* code = static_cast<Section*>(table_find(g->sections, "code"));
+  Section* code = static_cast<Section*>(table_find(g->sections->table, "code"));
   EXPECT_EQ(code->location_counter, 4);
   EXPECT_EQ(symbol_reference("after")->value, 0x2003);
   EXPECT_EQ(symbol_reference("zp")->value, 0x0080);
@@ -471,15 +461,15 @@ TEST_F(AssemblyTest, ForwardZeroPageLabelMakesThePassesDisagree) {
 TEST_F(AssemblyTest, DataWordAndLongCells) {
   std::vector<int32_t> counters;
   Bytes b = two_passes([&] {
-    directive_dw(g->pass, list_of({val(1), val(2)}), g->current_section);
+    directive_dw(g->pass, list_of({val(1), val(2)}), g->sections->current);
     counters.push_back(lc());
-    directive_dw(g->pass, str("AB"), g->current_section);
+    directive_dw(g->pass, str("AB"), g->sections->current);
     counters.push_back(lc());
-    directive_dl(g->pass, list_of({val(1), str("ABC")}), g->current_section);
+    directive_dl(g->pass, list_of({val(1), str("ABC")}), g->sections->current);
     counters.push_back(lc());
-    directive_dw(g->pass, list_of({val(0x12345), val(-1), str("\xE9")}), g->current_section);
+    directive_dw(g->pass, list_of({val(0x12345), val(-1), str("\xE9")}), g->sections->current);
     counters.push_back(lc());
-    directive_dl(g->pass, list_of({val(0x12345678), val(-2), str("\xE9")}), g->current_section);
+    directive_dl(g->pass, list_of({val(0x12345678), val(-2), str("\xE9")}), g->sections->current);
     counters.push_back(lc());
   });
   EXPECT_EQ(counters, (std::vector<int32_t>{4, 8, 24, 30, 42, 4, 8, 24, 30, 42}));
@@ -492,8 +482,8 @@ TEST_F(AssemblyTest, DataWordAndLongCells) {
 
 TEST_F(AssemblyTest, UndefinedDataValueStoresZeroSilently) {
   Bytes b = two_passes([&] {
-    directive_db(g->pass, data_item_value(undefined_value(0)), g->current_section);
-    directive_dw(g->pass, data_item_value(undefined_value(0)), g->current_section);
+    directive_db(g->pass, data_item_value(undefined_value(0)), g->sections->current);
+    directive_dw(g->pass, data_item_value(undefined_value(0)), g->sections->current);
   });
   EXPECT_EQ(as_string(b), std::string(3, '\0'));
   EXPECT_EQ(g->error_count, 0);
@@ -502,16 +492,16 @@ TEST_F(AssemblyTest, UndefinedDataValueStoresZeroSilently) {
 TEST_F(AssemblyTest, ReserveMovesTheCounterOnly) {
   std::vector<int32_t> counters;
   Bytes b = two_passes([&] {
-    emit_opcode(g->pass, 0xEA, g->current_section);
-    directive_ds(g->pass, v(10), g->current_section);
+    emit_opcode(g->pass, 0xEA, g->sections->current);
+    directive_ds(g->pass, v(10), g->sections->current);
     counters.push_back(lc());
-    directive_ds(g->pass, v(0), g->current_section);
+    directive_ds(g->pass, v(0), g->sections->current);
     counters.push_back(lc());
-    directive_ds(g->pass, undefined_value(2), g->current_section);  // flag not consulted
+    directive_ds(g->pass, undefined_value(2), g->sections->current);  // flag not consulted
     counters.push_back(lc());
-    directive_ds(g->pass, v(-3), g->current_section);
+    directive_ds(g->pass, v(-3), g->sections->current);
     counters.push_back(lc());
-    emit_opcode(g->pass, 0x60, g->current_section);
+    emit_opcode(g->pass, 0x60, g->sections->current);
   });
   EXPECT_EQ(counters, (std::vector<int32_t>{11, 11, 13, 10, 11, 11, 13, 10}));
   Bytes expect(11, 0);
@@ -527,10 +517,10 @@ TEST_F(AssemblyTest, ReserveMovesTheCounterOnly) {
 TEST_F(AssemblyTest, ReserveOfALaterLabelOverflowsOnce) {
   auto body = [] {
     select_helper("code", 0x2000);
-    directive_ds(g->pass, symbol_value(symbol_reference("fwd")), g->current_section);
-    emit_opcode(g->pass, 0xEA, g->current_section);
-    label_define(g->pass, symbol_reference("fwd"), g->current_section);
-    emit_opcode(g->pass, 0xEA, g->current_section);
+    directive_ds(g->pass, symbol_value(symbol_reference("fwd")), g->sections->current);
+    emit_opcode(g->pass, 0xEA, g->sections->current);
+    label_define(g->pass, symbol_reference("fwd"), g->sections->current);
+    emit_opcode(g->pass, 0xEA, g->sections->current);
   };
   body();
   Section* code = cur();
@@ -548,17 +538,17 @@ TEST_F(AssemblyTest, ReserveOfALaterLabelOverflowsOnce) {
 TEST_F(AssemblyTest, StoresBelowOffsetZeroAreDroppedAndReportedPerSection) {
   auto body = [] {
     select_helper("one", 0x2000);
-    directive_ds(g->pass, v(4), g->current_section);
-    directive_ds(g->pass, v(-6), g->current_section);
-    emit_opcode(g->pass, 0xEA, g->current_section);  // at offset -2
-    emit_opcode(g->pass, 0xEA, g->current_section);  // at offset -1
-    directive_ds(g->pass, v(6), g->current_section);
+    directive_ds(g->pass, v(4), g->sections->current);
+    directive_ds(g->pass, v(-6), g->sections->current);
+    emit_opcode(g->pass, 0xEA, g->sections->current);  // at offset -2
+    emit_opcode(g->pass, 0xEA, g->sections->current);  // at offset -1
+    directive_ds(g->pass, v(6), g->sections->current);
     select_helper("two", 0x3000);
-    emit_opcode(g->pass, 0x60, g->current_section);
+    emit_opcode(g->pass, 0x60, g->sections->current);
   };
   body();
-  Section* one = static_cast<Section*>(table_find(g->sections, "one"));
-  Section* two = static_cast<Section*>(table_find(g->sections, "two"));
+  Section* one = static_cast<Section*>(table_find(g->sections->table, "one"));
+  Section* two = static_cast<Section*>(table_find(g->sections->table, "two"));
   EXPECT_EQ(one->location_counter, 6);
   begin_pass2();
   clear_output();
@@ -594,8 +584,8 @@ TEST_F(AssemblyTest, LoadFileEndAddresses) {
   emit_opcode(2, 0x99, cur());
   clear_output();
   Section* wrap = cur();
-  Section* empty = static_cast<Section*>(table_find(g->sections, "empty"));
-  Section* zero = static_cast<Section*>(table_find(g->sections, "zero"));
+  Section* empty = static_cast<Section*>(table_find(g->sections->table, "empty"));
+  Section* zero = static_cast<Section*>(table_find(g->sections->table, "zero"));
 
   Capture a, b, c;
   write_segment(*a.stream, empty);

@@ -4,14 +4,11 @@
 
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "assembly/expr.h"
 #include "assembly/symbol.h"
-#include "driver/run.h"
-#include "tests/unit/run_fixture.h"
+#include "tests/support/run_fixture.h"
 
 namespace {
 
@@ -86,18 +83,18 @@ TEST_F(ExprTest, ArithmeticWraps) {
   EXPECT_EQ(expr_mul(def(0x10000), def(0x10000)).value, 0);
   EXPECT_EQ(expr_mul(def(0x12345), def(0x54321)).value, static_cast<int32_t>(0x12345u * 0x54321u));
   EXPECT_EQ(expr_negate(def(INT32_MIN)).value, INT32_MIN);
-  EXPECT_TRUE(err.empty());
+  EXPECT_TRUE(stderr_text().empty());
   EXPECT_EQ(g->error_count, 0);
 }
 
 TEST_F(ExprTest, DivisionByADefinedZeroIsReported) {
   ExprValue q = expr_div(def(5), def(0));
   EXPECT_EQ(q.value, 0);
-  EXPECT_EQ(err, "Division by Zero\n");
+  EXPECT_EQ(stderr_text(), "Division by Zero\n");
   EXPECT_EQ(g->error_count, 1);
   ExprValue r = expr_mod(def(5), def(0));
   EXPECT_EQ(r.value, 0);
-  EXPECT_EQ(err, "Division by Zero\nDivision by Zero\n");
+  EXPECT_EQ(stderr_text(), "Division by Zero\nDivision by Zero\n");
   EXPECT_EQ(g->error_count, 2);
 }
 
@@ -108,7 +105,7 @@ TEST_F(ExprTest, DivisionByAnUndefinedZeroIsSilent) {
   ExprValue r = expr_mod(undef(0), undef(0));
   EXPECT_EQ(r.value, 0);
   EXPECT_EQ(r.defined, 0);
-  EXPECT_TRUE(err.empty());
+  EXPECT_TRUE(stderr_text().empty());
   EXPECT_EQ(g->error_count, 0);
 }
 
@@ -117,7 +114,7 @@ TEST_F(ExprTest, MostNegativeByMinusOneIsSilent) {
   EXPECT_EQ(expr_mod(def(INT32_MIN), def(-1)).value, 0);
   EXPECT_EQ(expr_div(def(INT32_MIN), def(1)).value, INT32_MIN);
   EXPECT_EQ(expr_mod(def(INT32_MIN), def(2)).value, 0);
-  EXPECT_TRUE(err.empty());
+  EXPECT_TRUE(stderr_text().empty());
   EXPECT_EQ(g->error_count, 0);
 }
 
@@ -147,8 +144,8 @@ TEST_F(ExprTest, ForwardReferenceAcrossThePasses) {
   ExprValue m1 = expr_mul(expr_number(3), symbol_value(fwd));
   EXPECT_EQ(m1.value, 0);
   EXPECT_EQ(m1.defined, 0);
-  g->current_section->location_counter = 5;
-  label_define(1, symbol_reference("fwd"), g->current_section);
+  g->sections->current->location_counter = 5;
+  label_define(1, symbol_reference("fwd"), g->sections->current);
 
   begin_pass2();
   section_statement(2, "code", &start);
@@ -157,36 +154,14 @@ TEST_F(ExprTest, ForwardReferenceAcrossThePasses) {
   EXPECT_EQ(e2.defined, 1);
 }
 
-// Whole sources: `.DL expr` stores the full 32-bit value, low byte first.
-struct Assembled {
-  int status;
-  std::string out, err, xex;
-};
+// Whole sources: `.DL expr` stores the full 32-bit value, low byte first. The source goes
+// through a file, so that standard error holds only what the expression gives.
+using xtest::Outcome;
 
-// The source goes through a file, so that the run names an output; the binary load file
-// itself is captured.
-Assembled assemble(const std::string& source) {
-  static std::string dir = [] {
-    char tmpl[] = "/tmp/xexasm_expr_XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    return std::string(d ? d : "/tmp");
-  }();
-  std::string path = dir + "/e.asm";
-  {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f << source;
-  }
-  Assembled a;
-  RunIO io;
-  io.stdout_capture = &a.out;
-  io.stderr_capture = &a.err;
-  io.xex_capture = &a.xex;
-  a.status = xexasm_run({path}, io);
-  return a;
-}
+Outcome assemble(const std::string& source) { return xtest::run_source(source); }
 
 int32_t eval(const std::string& expr, std::string* err = nullptr) {
-  Assembled a = assemble(".SECTION \"s\",0\n.DL " + expr + "\n");
+  Outcome a = assemble(".SECTION \"s\",0\n.DL " + expr + "\n");
   if (err) *err = a.err;
   // $FF $FF, start, end, then the four bytes.
   if (a.xex.size() != 10) {
@@ -244,7 +219,7 @@ TEST(ExprSource, Literals) {
 }
 
 TEST(ExprSource, DivisionByZeroInEachPass) {
-  Assembled a = assemble(".SECTION \"s\",0\n.DL 5/0\n");
+  Outcome a = assemble(".SECTION \"s\",0\n.DL 5/0\n");
   EXPECT_EQ(a.status, 1);
   size_t first = a.err.find("Division by Zero\n");
   ASSERT_NE(first, std::string::npos);
@@ -254,7 +229,7 @@ TEST(ExprSource, DivisionByZeroInEachPass) {
 
 TEST(ExprSource, ForwardZeroDivisorIsSilentInPassOne) {
   // In pass 1 z is 0 and undefined; in pass 2 it is $0004.
-  Assembled a = assemble(".SECTION \"s\",0\n.DL 8/z\nz:\n");
+  Outcome a = assemble(".SECTION \"s\",0\n.DL 8/z\nz:\n");
   EXPECT_EQ(a.status, 0) << a.err;
   EXPECT_EQ(a.err.find("Division"), std::string::npos);
   EXPECT_EQ(a.xex, std::string("\xFF\xFF\x00\x00\x03\x00\x02\x00\x00\x00", 10));

@@ -8,60 +8,24 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
+#include "tests/support/run_helper.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Outcome {
-  int status = -1;
-  std::string out, err, xex;
-};
-
-// A private folder for the sources of this test program, removed when it ends. Its path
-// holds no '.', so that the output name of a source in it is cut at the source's own
-// extension.
-struct WorkDir {
-  std::string path;
-  WorkDir() {
-    char tmpl[] = "/tmp/xexasm_hostile_XXXXXX";
-    if (mkdtemp(tmpl)) path = tmpl;
-  }
-  ~WorkDir() {
-    std::error_code ec;
-    if (!path.empty()) fs::remove_all(path, ec);
-  }
-};
+using xtest::Outcome;
 
 const std::string& work_dir() {
-  static WorkDir dir;
-  return dir.path;
-}
-
-std::string write_source(const std::string& text, const std::string& name = "prog.asm") {
-  std::string path = work_dir() + "/" + name;
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << text;
+  static const std::string path = xtest::shared_scratch().path().string();
   return path;
 }
 
 // One whole run of the source, read from a file; the binary load file is captured.
-Outcome assemble(const std::string& source) {
-  Outcome r;
-  RunIO io;
-  io.stdout_capture = &r.out;
-  io.stderr_capture = &r.err;
-  io.xex_capture = &r.xex;
-  r.status = xexasm_run({write_source(source)}, io);
-  return r;
-}
+Outcome assemble(const std::string& source) { return xtest::run_source(source); }
 
 std::string bytes(std::initializer_list<int> list) {
   std::string s;
@@ -651,19 +615,16 @@ TEST(HostileEndOfInput, AfterEveryTokenOfAStatement) {
 // Output that cannot be written.
 
 TEST(HostileOutput, LoadFileLinkedToAFullDevice) {
-  std::string src = write_source(".SECTION \"code\",$2000\nstart: LDA #1\n", "full.asm");
-  std::string xex = work_dir() + "/full.xex";
-  fs::remove(xex);
-  fs::create_symlink("/dev/full", xex);
-  std::string out, err;
-  RunIO io;
-  io.stdout_capture = &out;
-  io.stderr_capture = &err;
-  int status = xexasm_run({src}, io);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(err, "Section:code  Start:2000 \nOutput Section code:2000::2001\nCould not write " + xex + "\n");
-  EXPECT_TRUE(contains(out, kSymbols + "start\t$2000\n"));
-  fs::remove(xex);
+  const xtest::ScratchDir dir;
+  std::string src = dir.write("full.asm", ".SECTION \"code\",$2000\nstart: LDA #1\n");
+  std::string xex = (dir.path() / "full.xex").string();
+  std::filesystem::create_symlink("/dev/full", xex);
+  xtest::RunOptions options;
+  options.capture_xex = false;
+  Outcome r = xtest::run_args({src}, options);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Section:code  Start:2000 \nOutput Section code:2000::2001\nCould not write " + xex + "\n");
+  EXPECT_TRUE(contains(r.out, kSymbols + "start\t$2000\n"));
 }
 
 TEST(HostileOutput, StandardOutputOnAFullDevice) {
@@ -671,16 +632,13 @@ TEST(HostileOutput, StandardOutputOnAFullDevice) {
   ASSERT_GE(fd, 0);
   std::string src = ".SECTION \"code\",$2000\n";
   for (int i = 0; i < 3000; i++) src.append("l").append(std::to_string(i)).append(": NOP\n");
-  std::string err, xex;
-  RunIO io;
-  io.stdout_fd = fd;
-  io.stderr_capture = &err;
-  io.xex_capture = &xex;
-  int status = xexasm_run({write_source(src)}, io);
+  xtest::RunOptions options;
+  options.stdout_fd = fd;
+  Outcome r = xtest::run_source(src, options);
   close(fd);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(count(err, "Could not write standard output\n"), 1u) << err;
-  EXPECT_EQ(err.rfind("Section:code  Start:2000 \n", 0), 0u) << err;
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(count(r.err, "Could not write standard output\n"), 1u) << r.err;
+  EXPECT_EQ(r.err.rfind("Section:code  Start:2000 \n", 0), 0u) << r.err;
 }
 
 }  // namespace

@@ -2,17 +2,13 @@
 // links, lookups, and the table order that every report follows.
 #include <gtest/gtest.h>
 
-#include <deque>
-
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "assembly/name_table.h"
-#include "assembly/symbol.h"
-#include "driver/run.h"
-#include "tests/unit/run_fixture.h"
+#include "tests/support/run_fixture.h"
 
 namespace {
 
@@ -24,9 +20,10 @@ struct Rec {
 class NameTableTest : public RunFixture {
  protected:
   std::vector<std::string> names_;  // keeps the record names alive
+  Arena memory_;                     // the records
 
   Rec* make(const char* name, int id) {
-    Rec* r = static_cast<Rec*>(record_alloc(sizeof(Rec)));
+    Rec* r = static_cast<Rec*>(record_alloc(memory_, sizeof(Rec)));
     r->name = name;
     r->id = id;
     return r;
@@ -213,7 +210,7 @@ TEST_F(NameTableTest, RecordsStartZeroFilled) {
     int32_t a;
     uint8_t bytes[200];
   };
-  Big* r = static_cast<Big*>(record_alloc(sizeof(Big)));
+  Big* r = static_cast<Big*>(record_alloc(memory_, sizeof(Big)));
   EXPECT_EQ(r->name, nullptr);
   EXPECT_EQ(r->a, 0);
   for (uint8_t v : r->bytes) ASSERT_EQ(v, 0);
@@ -291,71 +288,4 @@ TEST_F(NameTableTest, HundredThousandNamesInSharedBuckets) {
   table_destroy(t);
 }
 
-// Past a million index slots a slot no longer holds enough of its key to find its home
-// when the index grows or closes a gap: the key is worked out again from the name.
-// (Removal walks a chain, and these names share few: a few hundred removals only.)
-TEST_F(NameTableTest, SixHundredThousandNames) {
-  constexpr int N = 600000;
-  NameTable* t = table_create(59);
-  names_.reserve(N);
-  std::vector<Rec*> recs;
-  for (int i = 0; i < N; i++) {
-    names_.push_back("label_" + std::to_string(i));
-    recs.push_back(add(t, names_.back().c_str(), i));
-  }
-  EXPECT_GT(t->index.size, size_t{1} << 20);
-  for (int i = 0; i < N; i++) ASSERT_EQ(find(t, names_[static_cast<size_t>(i)].c_str()), recs[static_cast<size_t>(i)]) << i;
-  EXPECT_EQ(find(t, "label_600000"), nullptr);
-  for (int i = 0; i < N; i += 1999) table_remove(t, recs[static_cast<size_t>(i)]);
-  for (int i = 0; i < N; i++)
-    ASSERT_EQ(find(t, names_[static_cast<size_t>(i)].c_str()), i % 1999 == 0 ? nullptr : recs[static_cast<size_t>(i)]) << i;
-  table_destroy(t);
-}
-
 }  // namespace
-
-// The symbol listing collects the records by walking the chains side by side: the order it
-// gets must be the table order that a plain walk gives, with chains of every length, after
-// removals, in tables large and small.
-TEST_F(NameTableTest, CollectedOrderIsTheTableOrder) {
-  NameTable* t = table_create(59);
-  std::deque<std::string> names;  // the records keep pointers to them
-  std::vector<Rec*> recs;
-  for (int i = 0; i < 5000; i++) {
-    names.push_back((i % 7 == 0 ? "x" : "label_") + std::to_string(i * 13 % 997) + "_" + std::to_string(i));
-    recs.push_back(add(t, names.back().c_str(), i));
-  }
-  for (int i = 0; i < 5000; i += 11) table_remove(t, recs[static_cast<size_t>(i)]);
-  add(t, "x", 5000);
-  add(t, "", 5001);
-  std::vector<int> collected;
-  for (void* p : table_collect(t)) collected.push_back(static_cast<Rec*>(p)->id);
-  EXPECT_EQ(collected, order(t));
-  EXPECT_EQ(collected.size(), static_cast<size_t>(t->element_count));
-  table_destroy(t);
-
-  NameTable* empty = table_create(11);
-  EXPECT_TRUE(table_collect(empty).empty());
-  table_destroy(empty);
-}
-
-// The listing's order is worked out from the symbols in order of creation: it must be the
-// order of a table of 59 chains that got each symbol at the head of its chain when it was
-// created, whatever names share buckets and however often they are met again.
-TEST_F(NameTableTest, SymbolOrderIsTheOrderOfTheChainedTable) {
-  NameTable* t = table_create(SYMBOL_BUCKETS);
-  std::deque<std::string> names;
-  for (int i = 0; i < 3000; i++) {
-    int j = i % 1700;  // from 1700 on, names met before
-    names.push_back((j % 5 == 0 ? "L" : "label_") + std::to_string(j * 7919 % 1000) + "_" + std::to_string(j));
-    size_t before = g->symbol_list.size();
-    Symbol* sym = symbol_reference(names.back().c_str());
-    if (g->symbol_list.size() != before) add(t, sym_name(sym), static_cast<int>(sym->number));
-    if (i % 3 == 0) symbol_reference(names[static_cast<size_t>(i / 2)].c_str());
-  }
-  EXPECT_EQ(g->symbol_list.size(), 1700u);
-  std::vector<int> listed;
-  for (const Symbol* sym : symbols_in_table_order()) listed.push_back(static_cast<int>(sym->number));
-  EXPECT_EQ(listed, order(t));
-  table_destroy(t);
-}

@@ -4,14 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <map>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
+#include "tests/support/run_helper.h"
 
 namespace {
 
@@ -79,31 +77,10 @@ const Op kOps[] = {
 };
 // clang-format on
 
-struct Result {
-  int status;
-  std::string out, err, xex;
-};
+using Result = xtest::Outcome;
 
 // One whole run of a source file; the binary load file is captured.
-Result assemble(const std::string& source) {
-  static std::string dir = [] {
-    char tmpl[] = "/tmp/xexasm_ops_XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    return std::string(d ? d : "/tmp");
-  }();
-  std::string path = dir + "/op.asm";
-  {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f << source;
-  }
-  Result r;
-  RunIO io;
-  io.stdout_capture = &r.out;
-  io.stderr_capture = &r.err;
-  io.xex_capture = &r.xex;
-  r.status = xexasm_run({path}, io);
-  return r;
-}
+Result assemble(const std::string& source) { return xtest::run_source(source); }
 
 // The load file of one section at $2000 that holds these bytes.
 std::string load_file(const std::vector<uint8_t>& bytes) {

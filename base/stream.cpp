@@ -1,4 +1,4 @@
-#include "driver/io.h"
+#include "base/stream.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "driver/run.h"
+#include "base/diag.h"
 
 void out_init(OutStream& s, int fd, std::string* capture, bool line_flush) {
   s.fd = fd;
@@ -14,6 +14,7 @@ void out_init(OutStream& s, int fd, std::string* capture, bool line_flush) {
   s.line_flush = line_flush;
   s.failed = false;
   s.len = 0;
+  s.fail_message = nullptr;
 }
 
 bool out_flush(OutStream& s) {
@@ -41,6 +42,11 @@ bool out_flush(OutStream& s) {
     left -= static_cast<size_t>(w);
   }
   return true;
+}
+
+// A failed write stops the run where the stream says so.
+void stream_failed(OutStream& s) {
+  if (s.fail_message) fatal("%s", s.fail_message);
 }
 
 // A full buffer is written out; a failure on standard output ends the run.

@@ -1,30 +1,11 @@
-#include "run_util.h"
+#include "doc_util.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <cctype>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 namespace doctest_util {
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void write_file(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
 
 std::vector<std::string> split_lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -34,51 +15,8 @@ std::vector<std::string> split_lines(const std::string& text) {
   return lines;
 }
 
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "xexasm-doc-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
-RunResult run_program(const std::string& program, const std::vector<std::string>& args, const fs::path& folder) {
-  const fs::path out_path = folder / ".run-stdout";
-  const fs::path err_path = folder / ".run-stderr";
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    if (chdir(folder.c_str()) != 0) _exit(126);
-    int in = open("/dev/null", O_RDONLY);
-    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0) _exit(126);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  int wstatus = 0;
-  while (waitpid(pid, &wstatus, 0) < 0) {
-  }
-  RunResult r;
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  r.out = read_file(out_path);
-  r.err = read_file(err_path);
-  fs::remove(out_path);
-  fs::remove(err_path);
-  return r;
-}
-
-std::optional<std::vector<Segment>> parse_xex(const std::vector<std::uint8_t>& b, std::string& why) {
+std::optional<std::vector<Segment>> parse_xex(const std::string& file, std::string& why) {
+  const std::vector<std::uint8_t> b(file.begin(), file.end());
   if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xFF) {
     why = "the file does not start with $FF $FF";
     return std::nullopt;
@@ -112,11 +50,6 @@ std::optional<std::vector<Segment>> parse_xex(const std::vector<std::uint8_t>& b
     segments.push_back(std::move(s));
   }
   return segments;
-}
-
-std::vector<std::uint8_t> read_bytes(const fs::path& path) {
-  std::string s = read_file(path);
-  return std::vector<std::uint8_t>(s.begin(), s.end());
 }
 
 std::vector<std::uint8_t> parse_hex_list(const std::string& text) {

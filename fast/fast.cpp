@@ -1,0 +1,79 @@
+// The fast layer's entry points: which mechanism runs where.
+#include "fast/fast.h"
+
+#include <cstring>
+#include <new>
+
+#include "fast/engine.h"
+#include "fast/replay.h"
+#include "fast/scan.h"
+#include "parser/engine.h"
+
+struct FastLayer {
+  unsigned mechanisms = 0;
+  size_t trace_limit = 0;
+  UnitChains unit_chains;
+  Recording recording;
+};
+
+FastLayer* fast_create(unsigned mechanisms, size_t trace_limit) {
+  FastLayer* f = new FastLayer();
+  f->mechanisms = mechanisms;
+  f->trace_limit = trace_limit;
+  if (mechanisms & FAST_ENGINE) unit_chains_init(f->unit_chains);
+  return f;
+}
+
+void fast_destroy(FastLayer* f) { delete f; }
+
+// The pass loop of run_pass, with the block scanner and the dense engine where they are
+// turned on. Every action that reads a token's text runs while that token is fed, and the
+// scanner is not called again before, so the engine reads the text where the scanner left
+// it (the plain loop copies it).
+template <bool kScan, bool kEngine>
+static void pass_loop(FastLayer& f) {
+  Parser& p = *g->parser;
+  const Scanner& sc = *g->scanner;
+  for (;;) {
+    int code = kScan ? fast_next_token() : next_token();
+    p.pos = sc.token_pos;
+    p.input_code = code;
+    p.input.code = code;
+    p.input.text = sc.text;
+    p.input.pos = sc.token_pos;
+    if (kEngine) fast_feed(p, f.unit_chains);
+    else parser_feed();
+    // Between statements nothing on the stack refers to the statement's memory.
+    if (p.depth <= 1 && (p.status == PARSE_RUNNING || p.status == PARSE_ACCEPTED)) {
+      arena_reset(g->statement);
+      if (f.recording.on) record_statement_end(f.recording);
+    }
+    if (code <= 0) break;
+  }
+}
+
+static void pass_loop_of(FastLayer& f) {
+  switch (f.mechanisms & (FAST_SCAN | FAST_ENGINE)) {
+    case FAST_SCAN | FAST_ENGINE: return pass_loop<true, true>(f);
+    case FAST_SCAN: return pass_loop<true, false>(f);
+    case FAST_ENGINE: return pass_loop<false, true>(f);
+    default: return pass_loop<false, false>(f);
+  }
+}
+
+void fast_pass_starts(FastLayer& f, int pass) {
+  if (pass == 1 && (f.mechanisms & FAST_REPLAY)) record_start(f.recording, f.trace_limit);
+}
+
+void fast_run_pass(FastLayer& f) {
+  if (f.mechanisms == FAST_NONE) return run_pass();
+  pass_loop_of(f);
+  if (g->pass == 1 && (f.mechanisms & FAST_REPLAY)) record_finish(f.recording);
+}
+
+bool fast_can_replay(FastLayer& f) { return (f.mechanisms & FAST_REPLAY) && record_replayable(f.recording); }
+
+void fast_replay(FastLayer& f) {
+  record_replay(f.recording);
+  g->parser->status = PARSE_ACCEPTED;
+}

@@ -1,0 +1,225 @@
+// Replay: the recorder of pass 1's parse and pass 2's replay of it.
+#include "fast/replay.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "assembly/symbol.h"
+#include "base/diag.h"
+#include "source/scanner.h"
+#include "parser/actions.h"
+#include "parse_productions.h"
+#include "parser/grammar.h"
+
+namespace {
+
+// The record: each action as its production and its base entry, then what it reads of the
+// token: a literal's text with its NUL, an identifier's symbol. An include switch is a
+// zero byte and the name with its NUL; STATEMENT_END marks where the pass loop gave the
+// statement's memory back.
+constexpr uint8_t INCLUDE_MARK = 0;
+constexpr uint8_t STATEMENT_END = 0xFF;
+constexpr size_t CHUNK = size_t{1} << 18;
+static_assert(PRODUCTION_COUNT < STATEMENT_END);
+
+// Room for n bytes that stay together; null when the record would pass its limit.
+uint8_t* room(Recording& rec, size_t n) {
+  Recording& r = rec;
+  if (static_cast<size_t>(r.limit_at - r.cur) >= n) [[likely]] return r.cur;
+  size_t size = n > CHUNK ? n : CHUNK;
+  r.total += size;
+  if (r.total > rec.limit) {
+    rec.usable = false;
+    rec.on = false;
+    rec.chunks.clear();
+    return nullptr;
+  }
+  if (!rec.chunks.empty()) rec.chunks.back().resize(static_cast<size_t>(r.cur - rec.chunks.back().data()));
+  rec.chunks.emplace_back(size);
+  r.cur = rec.chunks.back().data();
+  r.limit_at = r.cur + size;
+  return r.cur;
+}
+
+void put(Recording& rec, const void* bytes, size_t n) {
+  Recording& r = rec;
+  if (!rec.on) return;
+  uint8_t* at = room(rec, n);
+  if (!at) return;
+  std::memcpy(at, bytes, n);
+  r.cur += n;
+}
+
+// What an action reads of its token, by production: nothing, a text, a character or a
+// symbol. Productions whose action does nothing are not recorded at all.
+enum Reads : uint8_t { READS_NOTHING, READS_TEXT, READS_CHAR, READS_SYMBOL, NOT_RECORDED };
+struct ReadsTable {
+  Reads of[PRODUCTION_COUNT];
+  ReadsTable() {
+    for (int q = 0; q < PRODUCTION_COUNT; q++) of[q] = action_passes_value(q) ? NOT_RECORDED : READS_NOTHING;
+    of[P_String__STRING] = of[P_Number__NUMBER] = of[P_Number__HEX_NUMBER] = READS_TEXT;
+    of[P_Number__CHAR_CONSTANT] = READS_CHAR;
+    of[P_Ident__IDENT] = READS_SYMBOL;
+  }
+};
+const ReadsTable reads;
+
+void on_acted(void* context, int production, int base) {
+  Recording& rec = *static_cast<Recording*>(context);
+  Reads what = reads.of[production];
+  if (what == NOT_RECORDED || !rec.on) return;
+  const ParseValue& v = g->parser->value_stack[base];
+  // One unit, kept together in one chunk: the two bytes, then what the action read.
+  size_t text_length = what == READS_TEXT ? std::strlen(v.text) + 1 : 0;
+  uint8_t* at = room(rec, 2 + sizeof(Symbol*) + text_length);
+  if (!at) return;
+  at[0] = static_cast<uint8_t>(production);
+  at[1] = static_cast<uint8_t>(base);
+  at += 2;
+  switch (what) {
+    case READS_TEXT:
+      std::memcpy(at, v.text, text_length);
+      at += text_length;
+      break;
+    case READS_CHAR:
+      *at++ = static_cast<uint8_t>(v.text[0]);
+      *at++ = 0;
+      break;
+    case READS_SYMBOL:
+      std::memcpy(at, &v.symbol, sizeof v.symbol);
+      at += sizeof v.symbol;
+      break;
+    default:
+      break;
+  }
+  rec.cur = at;
+}
+
+void on_opened(void* context, InputStream& in, bool regular) {
+  Recording& rec = *static_cast<Recording*>(context);
+  Recording& r = rec;
+  in.watch_id = static_cast<int>(rec.files.size());
+  rec.files.push_back(ReadFile{in.name, regular, 0, 0});
+  r.hashes.emplace_back(rec.key);
+  r.at_end.push_back(false);
+  if (in.is_include) {
+    std::string unit(1, static_cast<char>(INCLUDE_MARK));
+    unit.append(in.name.c_str(), in.name.size() + 1);
+    put(rec, unit.data(), unit.size());
+  }
+}
+
+void on_read(void* context, InputStream& in, const unsigned char* bytes, size_t n) {
+  Recording& r = *static_cast<Recording*>(context);
+  if (in.watch_id < 0) return;
+  r.hashes[static_cast<size_t>(in.watch_id)].add(bytes, n);
+  if (n == 0) r.at_end[static_cast<size_t>(in.watch_id)] = true;
+}
+
+// Reads the file again and tells whether it still holds what pass 1 read of it.
+bool unchanged(const Recording& rec, const ReadFile& f, bool read_to_end) {
+  if (!f.regular) return false;
+  struct stat st;
+  if (::stat(f.name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  uint64_t size = static_cast<uint64_t>(st.st_size);
+  if (size < f.size || (read_to_end && size != f.size)) return false;
+  int fd = ::open(f.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  SipHash h(rec.key);
+  std::vector<unsigned char> block(size_t{1} << 16);
+  bool same = true;
+  while (same && h.length < f.size) {
+    size_t want = static_cast<size_t>(std::min<uint64_t>(f.size - h.length, block.size()));
+    ssize_t n = ::read(fd, block.data(), want);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) same = false;
+    else h.add(block.data(), static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return same && h.finish() == f.hash;
+}
+
+}  // namespace
+
+void record_start(Recording& rec, size_t limit) {
+  rec.on = true;
+  rec.usable = true;
+  rec.limit = limit;
+  if (getrandom(rec.key, sizeof rec.key, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof rec.key)) rec.usable = false;
+  g->parser->watch = ParseWatch{&rec, nullptr, on_acted};
+  g->reader->watch = ReaderWatch{&rec, on_opened, on_read};
+}
+
+void record_statement_end(Recording& rec) {
+  if (!rec.on || rec.cur == nullptr) return;
+  if (rec.cur > rec.chunks.back().data() && rec.cur[-1] == STATEMENT_END) return;
+  const uint8_t mark = STATEMENT_END;
+  put(rec, &mark, 1);
+}
+
+void record_finish(Recording& rec) {
+  Recording& r = rec;
+  g->parser->watch = ParseWatch{};
+  g->reader->watch = ReaderWatch{};
+  if (!rec.chunks.empty()) rec.chunks.back().resize(static_cast<size_t>(r.cur - rec.chunks.back().data()));
+  for (size_t k = 0; k < rec.files.size(); k++) {
+    rec.files[k].size = r.hashes[k].length;
+    rec.files[k].hash = r.hashes[k].finish();
+  }
+  rec.on = false;
+}
+
+bool record_replayable(Recording& rec) {
+  if (!rec.usable || g->error_count != 0 || g->debug) return false;
+  for (size_t k = 0; k < rec.files.size(); k++)
+    if (!unchanged(rec, rec.files[k], rec.at_end[k])) return false;
+  return true;
+}
+
+void record_replay(Recording& rec) {
+  ParseValue stack[PARSER_STACK_LIMIT] = {};
+  for (const std::vector<uint8_t>& chunk : rec.chunks) {
+    const uint8_t* p = chunk.data();
+    const uint8_t* end = p + chunk.size();
+    while (p < end) {
+      int production = *p++;
+      if (production == STATEMENT_END) {
+        arena_reset(g->statement);
+        continue;
+      }
+      if (production == INCLUDE_MARK) {
+        const char* name = reinterpret_cast<const char*>(p);
+        size_t n = std::strlen(name);
+        out_write(g->out, name, n);
+        out_putc(g->out, '\n');
+        p += n + 1;
+        continue;
+      }
+      ParseValue* v = &stack[*p++];
+      switch (production) {
+        case P_String__STRING:
+        case P_Number__NUMBER:
+        case P_Number__HEX_NUMBER:
+        case P_Number__CHAR_CONSTANT:
+          v->text = reinterpret_cast<const char*>(p);
+          p += std::strlen(v->text) + 1;
+          if (production == P_Number__CHAR_CONSTANT && v->text[0] == '\0') p++;
+          break;
+        case P_Ident__IDENT:
+          // The specialised step: the symbol that the lookup of this name would find
+          // (pass 2 creates none), without the lookup.
+          std::memcpy(&v->symbol, p, sizeof v->symbol);
+          p += sizeof v->symbol;
+          continue;
+        default:
+          break;
+      }
+      reduction_action(production, v);
+    }
+  }
+}
