@@ -5,29 +5,20 @@
 
 #include "base/diag.h"
 
-static constexpr size_t ALIGN = 16;
-
 Arena::~Arena() {
   for (char* c : chunks) std::free(c);
   for (char* c : large) std::free(c);
 }
 
-void* arena_alloc(Arena& a, size_t n) {
-  n = n == 0 ? ALIGN : (n + ALIGN - 1) & ~(ALIGN - 1);
-  if (n > a.left) {
-    if (n > Arena::CHUNK / 4) return arena_alloc_large(a, n);
-    a.chunks.reserve(a.chunks.size() + 1);
-    char* c = static_cast<char*>(std::malloc(Arena::CHUNK));
-    if (!c) out_of_memory();
-    a.chunks.push_back(c);
-    a.cur = c;
-    a.left = Arena::CHUNK;
-  }
-  char* p = a.cur;
-  a.cur += n;
-  a.left -= n;
-  std::memset(p, 0, n);
-  return p;
+void* arena_alloc_slow(Arena& a, size_t n) {
+  if (n > Arena::CHUNK / 4) return arena_alloc_large(a, n);
+  a.chunks.reserve(a.chunks.size() + 1);
+  char* c = static_cast<char*>(std::malloc(Arena::CHUNK));
+  if (!c) out_of_memory();
+  a.chunks.push_back(c);
+  a.cur = c;
+  a.left = Arena::CHUNK;
+  return arena_alloc(a, n);
 }
 
 void* arena_alloc_large(Arena& a, size_t n) {

@@ -2,6 +2,7 @@
 // all at once, when the arena is reset or destroyed.
 #pragma once
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 struct Arena {
@@ -16,8 +17,19 @@ struct Arena {
   ~Arena();
 };
 
+// A new chunk (or a block of its own for a large n), then the block from it.
+void* arena_alloc_slow(Arena& a, size_t n);
 // Zero-filled block of n bytes, aligned for any record; "Out of Memory" stop when none.
-void* arena_alloc(Arena& a, size_t n);
+inline void* arena_alloc(Arena& a, size_t n) {
+  constexpr size_t ALIGN = 16;
+  n = n == 0 ? ALIGN : (n + ALIGN - 1) & ~(ALIGN - 1);
+  if (n > a.left) return arena_alloc_slow(a, n);
+  char* p = a.cur;
+  a.cur += n;
+  a.left -= n;
+  std::memset(p, 0, n);
+  return p;
+}
 // Zero-filled block of n bytes kept outside the chunks (section buffers).
 void* arena_alloc_large(Arena& a, size_t n);
 // Copy of a text of length n, NUL added.

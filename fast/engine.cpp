@@ -193,6 +193,7 @@ namespace {
 struct Feed {
   Parser& p;
   UnitChains& u;
+  std::vector<FeedStep>* log;  // the steps made, when they are being learned
   const uint32_t* table;
   int state;
   int depth;
@@ -203,6 +204,16 @@ struct Feed {
 // What a step leaves to do: look the same token up again, or store the state and end, or
 // end (stored already).
 enum Step { AGAIN, STORE, ENDED };
+
+// An action and a shift, told to the log when there is one.
+inline void act(Feed& f, int production, int entry) {
+  if (f.log) f.log->push_back(FeedStep{static_cast<uint8_t>(production), static_cast<uint8_t>(entry)});
+  engine_act(f.p, production, entry);
+}
+inline void shifted(Feed& f, int entry) {
+  if (f.log) f.log->push_back(FeedStep{0, static_cast<uint8_t>(entry)});
+  engine_shifted(f.p, entry);
+}
 
 inline void store(Feed& f) {
   f.p.state = f.state;
@@ -234,7 +245,7 @@ inline bool goto_chain(Feed& f, int produced) {
     produced = op_left(w);
     if (kind != OP_GOTO_REDUCE_PLAIN) {
       p.provisional_terminal = -1;
-      if (kind == OP_GOTO_REDUCE) engine_act(p, op_param(w), f.depth);
+      if (kind == OP_GOTO_REDUCE) act(f, op_param(w), f.depth);
     }
   }
 }
@@ -251,7 +262,7 @@ inline Step shift(Feed& f, uint32_t w) {
   if (f.depth == PARSER_STACK_LIMIT) return overflow(f);
   f.p.provisional_terminal = -1;
   f.p.state_stack[f.depth] = static_cast<uint8_t>(f.state);
-  engine_shifted(f.p, f.depth);
+  shifted(f, f.depth);
   f.depth++;
   f.state = op_param(w);
   return STORE;
@@ -262,14 +273,14 @@ inline Step shift_reduce(Feed& f, uint32_t w) {
   if (f.depth == PARSER_STACK_LIMIT) return overflow(f);
   Parser& p = f.p;
   p.provisional_terminal = -1;
-  engine_shifted(p, f.depth);
+  shifted(f, f.depth);
   int n = op_length(w);
   if (n > 1) {
     f.depth -= n - 1;
     f.state = p.state_stack[f.depth];
   }
   p.state_stack[f.depth] = static_cast<uint8_t>(f.state);
-  if (op_kind(w) == OP_SHIFT_REDUCE) engine_act(p, op_param(w), f.depth);
+  if (op_kind(w) == OP_SHIFT_REDUCE) act(f, op_param(w), f.depth);
   if (f.running) goto_chain(f, op_left(w));
   return STORE;
 }
@@ -280,11 +291,11 @@ inline Step operand(Feed& f, uint32_t w) {
   if (f.depth == PARSER_STACK_LIMIT) return overflow(f);
   Parser& p = f.p;
   p.provisional_terminal = -1;
-  engine_shifted(p, f.depth);
+  shifted(f, f.depth);
   p.state_stack[f.depth] = static_cast<uint8_t>(f.state);
-  engine_act(p, static_cast<int>((w >> 16) & 0xFF), f.depth);
+  act(f, static_cast<int>((w >> 16) & 0xFF), f.depth);
   if (!f.running) return STORE;
-  if (int second = static_cast<int>(w >> 24)) engine_act(p, second, f.depth);
+  if (int second = static_cast<int>(w >> 24)) act(f, second, f.depth);
   f.depth++;
   f.state = op_param(w);
   return STORE;
@@ -321,15 +332,15 @@ inline Step reduce(Feed& f, uint32_t w) {
   }
   f.depth -= op_length(w);
   f.state = p.state_stack[f.depth];
-  if (op_kind(w) == OP_REDUCE) engine_act(p, op_param(w), f.depth);
+  if (op_kind(w) == OP_REDUCE) act(f, op_param(w), f.depth);
   return f.running && goto_chain(f, op_left(w)) ? AGAIN : STORE;
 }
 
 }  // namespace
 
-void fast_feed(Parser& p, UnitChains& u) {
+void fast_feed(Parser& p, UnitChains& u, std::vector<FeedStep>* log) {
   int terminal = static_cast<unsigned>(p.input_code) < TOKEN_CODE_COUNT ? terminal_map[p.input_code] : 0;
-  Feed f{p, u, dense.op.data(), p.state, p.depth, terminal, p.status == PARSE_RUNNING};
+  Feed f{p, u, log, dense.op.data(), p.state, p.depth, terminal, p.status == PARSE_RUNNING};
   for (;;) {
     uint32_t w = f.table[f.state * SYMBOL_COUNT + f.terminal];
     Step step;

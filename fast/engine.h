@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fast/feeds.h"
 #include "parser/engine.h"
 
 // Where a run of default reductions of pass-through unit productions ends (engine.cpp
@@ -20,5 +21,6 @@ struct UnitChains {
 };
 
 void unit_chains_init(UnitChains& u);
-// Processes the token in input_code / input, as parser_feed does.
-void fast_feed(Parser& p, UnitChains& u);
+// Processes the token in input_code / input, as parser_feed does; with a log, tells it
+// every shift and action made (for learning the feed).
+void fast_feed(Parser& p, UnitChains& u, std::vector<FeedStep>* log);

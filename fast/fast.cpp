@@ -13,6 +13,7 @@ struct FastLayer {
   unsigned mechanisms = 0;
   size_t trace_limit = 0;
   UnitChains unit_chains;
+  LearnedFeeds feeds;
   Recording recording;
 };
 
@@ -30,10 +31,24 @@ void fast_destroy(FastLayer* f) { delete f; }
 // turned on. Every action that reads a token's text runs while that token is fed, and the
 // scanner is not called again before, so the engine reads the text where the scanner left
 // it (the plain loop copies it).
+// The dense engine's feed of the token in p.input; in pass 1 through a learned feed when
+// there is one, else learned from the engine.
+static void engine_feed(FastLayer& f, Parser& p, int code) {
+  LearnedFeeds& l = f.feeds;
+  if (g->pass != 1) return fast_feed(p, f.unit_chains, nullptr);
+  if (const LearnedFeed* learned = feed_find(l, code)) return feed_make(l, p, *learned);
+  uint32_t from = l.current;
+  feeds_before_engine(l, p);
+  l.log.clear();
+  fast_feed(p, f.unit_chains, &l.log);
+  feeds_after_engine(l, from, code, p);
+}
+
 template <bool kScan, bool kEngine>
 static void pass_loop(FastLayer& f) {
   Parser& p = *g->parser;
   const Scanner& sc = *g->scanner;
+  if (kEngine) feeds_begin_pass(f.feeds);
   for (;;) {
     int code = kScan ? fast_next_token() : next_token();
     p.pos = sc.token_pos;
@@ -41,7 +56,7 @@ static void pass_loop(FastLayer& f) {
     p.input.code = code;
     p.input.text = sc.text;
     p.input.pos = sc.token_pos;
-    if (kEngine) fast_feed(p, f.unit_chains);
+    if (kEngine) engine_feed(f, p, code);
     else parser_feed();
     // Between statements nothing on the stack refers to the statement's memory.
     if (p.depth <= 1 && (p.status == PARSE_RUNNING || p.status == PARSE_ACCEPTED)) {
@@ -50,6 +65,7 @@ static void pass_loop(FastLayer& f) {
     }
     if (code <= 0) break;
   }
+  if (kEngine) feeds_before_engine(f.feeds, p);
 }
 
 static void pass_loop_of(FastLayer& f) {

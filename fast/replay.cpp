@@ -19,9 +19,8 @@
 namespace {
 
 // The record: each action as its production and its base entry, then what it reads of the
-// token: a literal's text with its NUL, an identifier's symbol. An include switch is a
-// zero byte and the name with its NUL; STATEMENT_END marks where the pass loop gave the
-// statement's memory back.
+// token: a literal's text with its NUL, an identifier's symbol. An include switch is a zero byte and the name with its NUL; STATEMENT_END marks
+// where the pass loop gave the statement's memory back.
 constexpr uint8_t INCLUDE_MARK = 0;
 constexpr uint8_t STATEMENT_END = 0xFF;
 constexpr size_t CHUNK = size_t{1} << 18;
@@ -69,35 +68,42 @@ struct ReadsTable {
 };
 const ReadsTable reads;
 
+// Bytes that an action's record needs for what it read, at the most.
+size_t value_room(const ParseValue& token) {
+  return sizeof(Symbol*) + (token.text ? std::strlen(token.text) + 2 : 0);
+}
+
+// What the action of `production` read, written at `at`; returns the end.
+uint8_t* put_value(uint8_t* at, Reads what, const ParseValue& v) {
+  switch (what) {
+    case READS_TEXT: {
+      size_t n = std::strlen(v.text) + 1;
+      std::memcpy(at, v.text, n);
+      return at + n;
+    }
+    case READS_CHAR:
+      at[0] = static_cast<uint8_t>(v.text[0]);
+      at[1] = 0;
+      return at + 2;
+    case READS_SYMBOL:
+      std::memcpy(at, &v.symbol, sizeof v.symbol);
+      return at + sizeof v.symbol;
+    default:
+      return at;
+  }
+}
+
 void on_acted(void* context, int production, int base) {
   Recording& rec = *static_cast<Recording*>(context);
   Reads what = reads.of[production];
   if (what == NOT_RECORDED || !rec.on) return;
   const ParseValue& v = g->parser->value_stack[base];
   // One unit, kept together in one chunk: the two bytes, then what the action read.
-  size_t text_length = what == READS_TEXT ? std::strlen(v.text) + 1 : 0;
-  uint8_t* at = room(rec, 2 + sizeof(Symbol*) + text_length);
+  uint8_t* at = room(rec, 2 + (what == READS_NOTHING ? 0 : value_room(v)));
   if (!at) return;
   at[0] = static_cast<uint8_t>(production);
   at[1] = static_cast<uint8_t>(base);
-  at += 2;
-  switch (what) {
-    case READS_TEXT:
-      std::memcpy(at, v.text, text_length);
-      at += text_length;
-      break;
-    case READS_CHAR:
-      *at++ = static_cast<uint8_t>(v.text[0]);
-      *at++ = 0;
-      break;
-    case READS_SYMBOL:
-      std::memcpy(at, &v.symbol, sizeof v.symbol);
-      at += sizeof v.symbol;
-      break;
-    default:
-      break;
-  }
-  rec.cur = at;
+  rec.cur = put_value(at + 2, what, v);
 }
 
 void on_opened(void* context, InputStream& in, bool regular) {
@@ -181,45 +187,59 @@ bool record_replayable(Recording& rec) {
   return true;
 }
 
+namespace {
+
+// One recorded action made again: its entry gets what it read, then the action runs.
+const uint8_t* replay_action(const uint8_t* p, int production, ParseValue* v) {
+  switch (reads.of[production]) {
+    case READS_TEXT:
+    case READS_CHAR: {
+      v->text = reinterpret_cast<const char*>(p);
+      size_t n = std::strlen(v->text) + 1;
+      if (reads.of[production] == READS_CHAR && n == 1) n = 2;
+      p += n;
+      break;
+    }
+    case READS_SYMBOL:
+      // The specialised step: the symbol that the lookup of this name would find (pass 2
+      // creates none), without the lookup.
+      std::memcpy(&v->symbol, p, sizeof v->symbol);
+      return p + sizeof v->symbol;
+    default:
+      break;
+  }
+  reduction_action(production, v);
+  return p;
+}
+
+// The rest of a unit that is not an action: an include switch or a statement's end.
+const uint8_t* replay_mark(const uint8_t* p, int mark) {
+  if (mark == STATEMENT_END) {
+    arena_reset(g->statement);
+    return p;
+  }
+  const char* name = reinterpret_cast<const char*>(p);
+  size_t n = std::strlen(name);
+  out_write(g->out, name, n);
+  out_putc(g->out, '\n');
+  return p + n + 1;
+}
+
+}  // namespace
+
 void record_replay(Recording& rec) {
   ParseValue stack[PARSER_STACK_LIMIT] = {};
   for (const std::vector<uint8_t>& chunk : rec.chunks) {
     const uint8_t* p = chunk.data();
     const uint8_t* end = p + chunk.size();
     while (p < end) {
-      int production = *p++;
-      if (production == STATEMENT_END) {
-        arena_reset(g->statement);
-        continue;
-      }
-      if (production == INCLUDE_MARK) {
-        const char* name = reinterpret_cast<const char*>(p);
-        size_t n = std::strlen(name);
-        out_write(g->out, name, n);
-        out_putc(g->out, '\n');
-        p += n + 1;
+      int unit = *p++;
+      if (unit == STATEMENT_END || unit == INCLUDE_MARK) {
+        p = replay_mark(p, unit);
         continue;
       }
       ParseValue* v = &stack[*p++];
-      switch (production) {
-        case P_String__STRING:
-        case P_Number__NUMBER:
-        case P_Number__HEX_NUMBER:
-        case P_Number__CHAR_CONSTANT:
-          v->text = reinterpret_cast<const char*>(p);
-          p += std::strlen(v->text) + 1;
-          if (production == P_Number__CHAR_CONSTANT && v->text[0] == '\0') p++;
-          break;
-        case P_Ident__IDENT:
-          // The specialised step: the symbol that the lookup of this name would find
-          // (pass 2 creates none), without the lookup.
-          std::memcpy(&v->symbol, p, sizeof v->symbol);
-          p += sizeof v->symbol;
-          continue;
-        default:
-          break;
-      }
-      reduction_action(production, v);
+      p = replay_action(p, unit, v);
     }
   }
 }

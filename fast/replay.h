@@ -22,6 +22,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -60,13 +61,20 @@ struct SipHash {
   }
   void add(const unsigned char* p, size_t n) {
     length += n;
-    for (; n > 0; n--, p++) {
-      tail |= static_cast<uint64_t>(*p) << (8 * tail_bytes);
-      if (++tail_bytes == 8) {
-        word(tail);
-        tail = 0;
-        tail_bytes = 0;
-      }
+    for (; n > 0 && tail_bytes != 0; n--, p++) take(*p);
+    for (; n >= 8; n -= 8, p += 8) {
+      uint64_t m;
+      std::memcpy(&m, p, 8);  // little-endian, as the bytes come one by one below
+      word(m);
+    }
+    for (; n > 0; n--, p++) take(*p);
+  }
+  void take(unsigned char c) {
+    tail |= static_cast<uint64_t>(c) << (8 * tail_bytes);
+    if (++tail_bytes == 8) {
+      word(tail);
+      tail = 0;
+      tail_bytes = 0;
     }
   }
   uint64_t finish() {

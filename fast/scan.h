@@ -11,6 +11,7 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "source/reader.h"
 #include "source/scanner.h"
@@ -50,14 +51,16 @@ struct KeywordIndex {
 inline const KeywordIndex keyword_index;
 
 // Character classes by byte value, for the runs of names and numbers.
-enum : uint8_t { CLASS_NAME = 1, CLASS_DIGIT = 2, CLASS_HEX = 4 };
+enum : uint8_t { CLASS_NAME = 1, CLASS_DIGIT = 2, CLASS_HEX = 4, CLASS_PUNCTUATION = 8 };
 struct CharClasses {
   uint8_t of[256] = {};
   constexpr CharClasses() {
     for (int c = 0; c < 256; c++) {
       bool digit = c >= '0' && c <= '9';
       bool hex = digit || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-      of[c] = static_cast<uint8_t>((is_name_char_at(c) ? CLASS_NAME : 0) | (digit ? CLASS_DIGIT : 0) | (hex ? CLASS_HEX : 0));
+      bool punctuation = c != 0 && std::string_view("#%&()*+,-./:<>[]^|").find(static_cast<char>(c)) != std::string_view::npos;
+      of[c] = static_cast<uint8_t>((is_name_char_at(c) ? CLASS_NAME : 0) | (digit ? CLASS_DIGIT : 0) | (hex ? CLASS_HEX : 0) |
+                                   (punctuation ? CLASS_PUNCTUATION : 0));
     }
   }
   static constexpr bool is_name_char_at(int c) {
@@ -108,6 +111,24 @@ inline void take_text(Scanner& sc, const unsigned char* from, size_t len, const 
   sc.text[len] = '\0';
 }
 
+// A string that ends in the block, with no carriage return or $1A in it (which the reader
+// drops or stops at), or -1 with nothing of it consumed.
+inline int fast_string(InputStream& in, Scanner& sc, const unsigned char* p, SrcPos pos) {
+  const unsigned char* from = p + 1;
+  const void* close = std::memchr(from, '"', static_cast<size_t>(in.end - from));
+  if (!close) return -1;
+  const unsigned char* q = static_cast<const unsigned char*>(close);
+  size_t len = static_cast<size_t>(q - from);
+  if (len > TOKEN_TEXT_SIZE - 1 || std::memchr(from, '\r', len) || std::memchr(from, 0x1A, len)) return -1;
+  std::memcpy(sc.text, from, len);
+  sc.text[len] = '\0';
+  sc.token_pos = pos;
+  for (const unsigned char* c = p; c <= q; c++) advance_position(pos, *c);
+  in.p = q + 1;
+  in.pos = pos;
+  return TOK_STRING;
+}
+
 // One common token from the block, or -1 with nothing of it consumed.
 [[gnu::always_inline]] inline int fast_scan(Reader& r, Scanner& sc) {
   if (!r.unget.empty()) return -1;
@@ -132,13 +153,14 @@ inline void take_text(Scanner& sc, const unsigned char* from, size_t len, const 
     advance_position(in.pos, c);
     return TOK_CHAR_CONSTANT;
   }
-  if (is_punctuation(b)) {
+  if (b == '"') return fast_string(in, sc, p, pos);
+  uint8_t cls = char_classes.of[b];
+  if (cls & CLASS_PUNCTUATION) {
     sc.token_pos = pos;
     in.p = p + 1;
     advance_position(in.pos, b);
     return b;
   }
-  uint8_t cls = char_classes.of[b];
   int code;
   uint8_t run;
   const unsigned char* from = p;
