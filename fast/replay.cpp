@@ -26,10 +26,9 @@ constexpr uint8_t STATEMENT_END = 0xFF;
 constexpr size_t CHUNK = size_t{1} << 18;
 static_assert(PRODUCTION_COUNT < STATEMENT_END);
 
-// Room for n bytes that stay together; null when the record would pass its limit.
-uint8_t* room(Recording& rec, size_t n) {
+// A new chunk for n bytes that stay together; null when the record would pass its limit.
+[[gnu::noinline]] uint8_t* new_chunk(Recording& rec, size_t n) {
   Recording& r = rec;
-  if (static_cast<size_t>(r.limit_at - r.cur) >= n) [[likely]] return r.cur;
   size_t size = n > CHUNK ? n : CHUNK;
   r.total += size;
   if (r.total > rec.limit) {
@@ -45,6 +44,12 @@ uint8_t* room(Recording& rec, size_t n) {
   return r.cur;
 }
 
+// Room for n bytes that stay together; null when the record would pass its limit.
+[[gnu::always_inline]] inline uint8_t* room(Recording& rec, size_t n) {
+  if (static_cast<size_t>(rec.limit_at - rec.cur) >= n) [[likely]] return rec.cur;
+  return new_chunk(rec, n);
+}
+
 void put(Recording& rec, const void* bytes, size_t n) {
   Recording& r = rec;
   if (!rec.on) return;
@@ -54,56 +59,51 @@ void put(Recording& rec, const void* bytes, size_t n) {
   r.cur += n;
 }
 
-// What an action reads of its token, by production: nothing, a text, a character or a
-// symbol. Productions whose action does nothing are not recorded at all.
-enum Reads : uint8_t { READS_NOTHING, READS_TEXT, READS_CHAR, READS_SYMBOL, NOT_RECORDED };
+// What the record keeps of an action's token, by production: nothing, a string's text,
+// a number's value or a symbol. Productions whose action does nothing are not recorded.
+enum Reads : uint8_t { READS_NOTHING, READS_TEXT, READS_NUMBER, READS_SYMBOL, NOT_RECORDED };
 struct ReadsTable {
   Reads of[PRODUCTION_COUNT];
   ReadsTable() {
     for (int q = 0; q < PRODUCTION_COUNT; q++) of[q] = action_passes_value(q) ? NOT_RECORDED : READS_NOTHING;
-    of[P_String__STRING] = of[P_Number__NUMBER] = of[P_Number__HEX_NUMBER] = READS_TEXT;
-    of[P_Number__CHAR_CONSTANT] = READS_CHAR;
+    of[P_String__STRING] = READS_TEXT;
+    of[P_Number__NUMBER] = of[P_Number__HEX_NUMBER] = of[P_Number__CHAR_CONSTANT] = READS_NUMBER;
     of[P_Ident__IDENT] = READS_SYMBOL;
   }
 };
 const ReadsTable reads;
 
-// Bytes that an action's record needs for what it read, at the most.
-size_t value_room(const ParseValue& token) {
-  return sizeof(Symbol*) + (token.text ? std::strlen(token.text) + 2 : 0);
-}
-
-// What the action of `production` read, written at `at`; returns the end.
-uint8_t* put_value(uint8_t* at, Reads what, const ParseValue& v) {
-  switch (what) {
-    case READS_TEXT: {
-      size_t n = std::strlen(v.text) + 1;
-      std::memcpy(at, v.text, n);
-      return at + n;
-    }
-    case READS_CHAR:
-      at[0] = static_cast<uint8_t>(v.text[0]);
-      at[1] = 0;
-      return at + 2;
-    case READS_SYMBOL:
-      std::memcpy(at, &v.symbol, sizeof v.symbol);
-      return at + sizeof v.symbol;
-    default:
-      return at;
-  }
-}
-
-void on_acted(void* context, int production, int base) {
-  Recording& rec = *static_cast<Recording*>(context);
-  Reads what = reads.of[production];
-  if (what == NOT_RECORDED || !rec.on) return;
-  const ParseValue& v = g->parser->value_stack[base];
-  // One unit, kept together in one chunk: the two bytes, then what the action read.
-  uint8_t* at = room(rec, 2 + (what == READS_NOTHING ? 0 : value_room(v)));
+// One unit, kept together in one chunk: the production and the base entry, then what the
+// action read: a string's text with its NUL, a number's value (the action has just worked
+// it out), or the symbol the lookup found.
+[[gnu::noinline]] void record_string(Recording& rec, int production, int base, const char* text) {
+  size_t n = std::strlen(text) + 1;
+  uint8_t* at = room(rec, 2 + n);
   if (!at) return;
   at[0] = static_cast<uint8_t>(production);
   at[1] = static_cast<uint8_t>(base);
-  rec.cur = put_value(at + 2, what, v);
+  std::memcpy(at + 2, text, n);
+  rec.cur = at + 2 + n;
+}
+
+void on_acted(void* context, int production, int base, const ParseValue& v) {
+  Recording& rec = *static_cast<Recording*>(context);
+  Reads what = reads.of[production];
+  if (what == NOT_RECORDED || !rec.on) return;
+  if (what == READS_TEXT) return record_string(rec, production, base, v.text);
+  uint8_t* at = room(rec, 2 + sizeof(Symbol*));
+  if (!at) return;
+  at[0] = static_cast<uint8_t>(production);
+  at[1] = static_cast<uint8_t>(base);
+  at += 2;
+  if (what == READS_SYMBOL) {
+    std::memcpy(at, &v.symbol, sizeof v.symbol);
+    at += sizeof v.symbol;
+  } else if (what == READS_NUMBER) {
+    std::memcpy(at, &v.integer, sizeof v.integer);
+    at += sizeof v.integer;
+  }
+  rec.cur = at;
 }
 
 void on_opened(void* context, InputStream& in, bool regular) {
@@ -189,20 +189,20 @@ bool record_replayable(Recording& rec) {
 
 namespace {
 
-// One recorded action made again: its entry gets what it read, then the action runs.
+// One recorded action made again: its entry gets what it read, then the action runs. Two
+// specialised steps leave the action out: a number's entry gets the value that the
+// action worked out from the same text in pass 1, and an identifier's entry the symbol
+// that the lookup of the same name found (pass 2 creates no symbols).
 const uint8_t* replay_action(const uint8_t* p, int production, ParseValue* v) {
   switch (reads.of[production]) {
     case READS_TEXT:
-    case READS_CHAR: {
       v->text = reinterpret_cast<const char*>(p);
-      size_t n = std::strlen(v->text) + 1;
-      if (reads.of[production] == READS_CHAR && n == 1) n = 2;
-      p += n;
+      p += std::strlen(v->text) + 1;
       break;
-    }
+    case READS_NUMBER:
+      std::memcpy(&v->integer, p, sizeof v->integer);
+      return p + sizeof v->integer;
     case READS_SYMBOL:
-      // The specialised step: the symbol that the lookup of this name would find (pass 2
-      // creates none), without the lookup.
       std::memcpy(&v->symbol, p, sizeof v->symbol);
       return p + sizeof v->symbol;
     default:

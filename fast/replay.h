@@ -12,9 +12,10 @@
 // (the token texts, the results of earlier actions), and writes the include names at the
 // same points, so every output is the same as a plain pass 2's. Entries carry no source
 // position: the only message that prints one (no section selected) stops pass 1 first.
-// One specialised step: an identifier's entry gets the symbol that pass 1's lookup found,
-// without the action's lookup: pass 2 creates no symbols, so the lookup of the same name
-// would find the same one (and a name pass 1 met always has its symbol).
+// Two specialised steps: a number's entry gets the value that its action worked out from
+// the same text in pass 1, and an identifier's entry the symbol that pass 1's lookup found
+// (pass 2 creates no symbols, so the lookup of the same name would find the same one);
+// their actions are left out.
 //
 // Pass 2 replays only when pass 1 reported nothing, the record stayed within its limit,
 // and every file that pass 1 read is still a regular file of the same bytes (compared by

@@ -20,7 +20,7 @@ void parser_start() {
 
 void engine_act(Parser& p, int production, int base) {
   reduction_action(production, &p.value_stack[base]);
-  if (p.watch.acted) p.watch.acted(p.watch.context, production, base);
+  if (p.watch.acted) p.watch.acted(p.watch.context, production, base, p.value_stack[base]);
 }
 
 void engine_shifted(Parser& p, int entry) {

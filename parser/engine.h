@@ -32,7 +32,8 @@ struct ParseValue {
 struct ParseWatch {
   void* context = nullptr;  // handed to both
   void (*shifted)(void* context, int entry) = nullptr;  // value_stack[entry] got the token
-  void (*acted)(void* context, int production, int base) = nullptr;  // after the action
+  // after the action of `production` on value_stack[base], which is `entry`
+  void (*acted)(void* context, int production, int base, const ParseValue& entry) = nullptr;
 };
 
 struct Parser {
