@@ -40,7 +40,8 @@ struct KeywordIndex {
     }
   }
   int find(const char* text, size_t len) const {
-    if (len > LONGEST) return -1;
+    // Every keyword is upper case letters only.
+    if (len > LONGEST || text[0] < 'A' || text[0] > 'Z') return -1;
     uint64_t k = pack(text, len);
     for (int s = slot(k);; s = (s + 1) % SIZE) {
       if (key[s] == k) return code[s];
