@@ -612,40 +612,69 @@ int usage() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  bool add_conflict = false;
-  const char* output = nullptr;
+// The command line: one output file, and --add-conflict (a test of the conflict check).
+// Returns false after a usage message.
+bool read_arguments(int argc, char** argv, const char*& output, bool& add_conflict) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--add-conflict") == 0) {
       add_conflict = true;
     } else if (argv[i][0] == '-') {
       std::fprintf(stderr, "gen_tables: unknown option %s\n", argv[i]);
-      return usage();
+      return false;
     } else if (output) {
-      std::fprintf(stderr, "gen_tables: one output file only (%s and %s given)\n", output,
-                   argv[i]);
-      return usage();
+      std::fprintf(stderr, "gen_tables: one output file only (%s and %s given)\n", output, argv[i]);
+      return false;
     } else {
       output = argv[i];
     }
   }
-  if (!output) return usage();
-  std::string tables_path = output;
-  std::string header_path = header_path_beside(tables_path);
-  size_t slash = tables_path.rfind('/');
-  std::string file_name = slash == std::string::npos ? tables_path : tables_path.substr(slash + 1);
+  if (!output) return false;
+  std::string path = output;
+  size_t slash = path.rfind('/');
+  std::string file_name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (file_name.empty() || file_name == PRODUCTIONS_HEADER) {
-    std::fprintf(stderr, "gen_tables: %s: the output must name a file other than %s\n",
-                 output, PRODUCTIONS_HEADER);
-    return usage();
+    std::fprintf(stderr, "gen_tables: %s: the output must name a file other than %s\n", output, PRODUCTIONS_HEADER);
+    return false;
   }
+  return true;
+}
+
+// Both files are complete under temporary names before either replaces its target. The
+// header goes first: a build tool that judges the pair by the tables file, which comes
+// first among the outputs, then sees an old tables file if the second rename fails.
+bool write_both(const std::string& tables_path, const std::string& tables_text, const std::string& header_text) {
+  std::string header_path = header_path_beside(tables_path);
+  std::string header_temp = write_temporary(header_path, header_text);
+  if (header_temp.empty()) return false;
+  std::string tables_temp = write_temporary(tables_path, tables_text);
+  if (tables_temp.empty()) {
+    unlink(header_temp.c_str());
+    return false;
+  }
+  if (std::rename(header_temp.c_str(), header_path.c_str()) != 0) {
+    std::fprintf(stderr, "gen_tables: cannot replace %s: %s\n", header_path.c_str(), std::strerror(errno));
+    unlink(header_temp.c_str());
+    unlink(tables_temp.c_str());
+    return false;
+  }
+  if (std::rename(tables_temp.c_str(), tables_path.c_str()) != 0) {
+    std::fprintf(stderr, "gen_tables: cannot replace %s: %s\n", tables_path.c_str(), std::strerror(errno));
+    unlink(tables_temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+int main(int argc, char** argv) {
+  bool add_conflict = false;
+  const char* output = nullptr;
+  if (!read_arguments(argc, argv, output, add_conflict)) return usage();
 
   load_grammar(add_conflict);
   build_lr0_collection();
   int conflicts = check_conflicts();
   if (conflicts > 0) {
-    std::fprintf(stderr, "gen_tables: the grammar has %d conflict(s); no tables written\n",
-                 conflicts);
+    std::fprintf(stderr, "gen_tables: the grammar has %d conflict(s); no tables written\n", conflicts);
     return 1;
   }
   int single_count = 0;
@@ -661,32 +690,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "gen_tables: no names for the productions; nothing written\n");
     return 1;
   }
-
-  // Both files are complete under temporary names before either replaces its target. The
-  // header goes first: a build tool that judges the pair by the tables file, which comes
-  // first among the outputs, then sees an old tables file if the second rename fails.
-  std::string header_temp = write_temporary(header_path, render_productions(names));
-  if (header_temp.empty()) return 1;
-  std::string tables_temp = write_temporary(tables_path, render(tables, single_count));
-  if (tables_temp.empty()) {
-    unlink(header_temp.c_str());
-    return 1;
-  }
-  if (std::rename(header_temp.c_str(), header_path.c_str()) != 0) {
-    std::fprintf(stderr, "gen_tables: cannot replace %s: %s\n", header_path.c_str(),
-                 std::strerror(errno));
-    unlink(header_temp.c_str());
-    unlink(tables_temp.c_str());
-    return 1;
-  }
-  if (std::rename(tables_temp.c_str(), tables_path.c_str()) != 0) {
-    std::fprintf(stderr, "gen_tables: cannot replace %s: %s\n", tables_path.c_str(),
-                 std::strerror(errno));
-    unlink(tables_temp.c_str());
-    return 1;
-  }
-  std::printf("gen_tables: %zu LR(0) states, %d of one completed production, %zu kept, "
-              "%zu entries\n",
-              states.size(), single_count, tables.kept.size(), tables.entries.size());
+  if (!write_both(output, render(tables, single_count), render_productions(names))) return 1;
+  std::printf("gen_tables: %zu LR(0) states, %d of one completed production, %zu kept, %zu entries\n", states.size(),
+              single_count, tables.kept.size(), tables.entries.size());
   return 0;
 }
