@@ -6,7 +6,7 @@
 //   micro_bench --benchmark_filter='DbLine|BucketLabels'
 //
 // With XEXASM_BENCH_SOURCE=path/prog.asm the scanner and the whole assembly are also
-// measured on that file (for instance a program written by the shared generator).
+// measured on that file (for instance prog.asm written by bench/gen_program.py).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

@@ -35,5 +35,5 @@ GeneratedProgram generate_bucket_labels(size_t count);
 std::vector<std::string> spread_names(size_t count);
 
 // The source of the environment variable XEXASM_BENCH_SOURCE, when it names a readable file
-// (for instance a program written by the shared generator); empty otherwise.
+// (for instance prog.asm written by bench/gen_program.py); empty otherwise.
 std::string source_from_environment(std::string* path);
