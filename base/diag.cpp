@@ -1,5 +1,6 @@
 #include "base/diag.h"
 
+#include <climits>
 #include <cstdarg>
 
 #include "base/run.h"
@@ -17,7 +18,7 @@ void fatal(const char* fmt, ...) {
 void out_of_memory() { fatal("Out of Memory\n"); }
 
 void report_error(const char* fmt, ...) {
-  g->error_count++;
+  if (g->error_count < INT_MAX) g->error_count++;  // an endless source cannot wrap it
   va_list ap;
   va_start(ap, fmt);
   out_vprintf(g->err, fmt, ap);

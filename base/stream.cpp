@@ -15,6 +15,7 @@ void out_init(OutStream& s, int fd, std::string* capture, bool line_flush) {
   s.failed = false;
   s.len = 0;
   s.fail_message = nullptr;
+  s.fail_reported = false;
 }
 
 bool out_flush(OutStream& s) {
@@ -44,12 +45,14 @@ bool out_flush(OutStream& s) {
   return true;
 }
 
-// A failed write stops the run where the stream says so.
+// A failed write is reported once, where the stream says so; what follows is dropped.
 void stream_failed(OutStream& s) {
-  if (s.fail_message) fatal("%s", s.fail_message);
+  if (!s.fail_message || s.fail_reported) return;
+  s.fail_reported = true;
+  report_error("%s", s.fail_message);
 }
 
-// A full buffer is written out; a failure on standard output ends the run.
+// A full buffer is written out; a failure drops it.
 static void out_make_room(OutStream& s, size_t n) {
   if (s.len + n > OutStream::CAPACITY) {
     if (!out_flush(s)) stream_failed(s);

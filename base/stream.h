@@ -12,9 +12,11 @@ struct OutStream {
   std::string* capture = nullptr; // when set, bytes are appended here instead
   bool line_flush = false;        // flush after every formatted line (standard error)
   bool failed = false;            // a write failed; nothing more is attempted
-  // The fatal stop of a failed write while the run goes on (standard output); null for a
-  // stream whose failure is reported when it is closed, or nowhere (standard error).
+  // The error a failed write reports, once, as soon as it shows (standard output); the run
+  // goes on without the stream. Null for a stream whose failure is reported when it is
+  // closed (the load file), or nowhere (standard error).
   const char* fail_message = nullptr;
+  bool fail_reported = false;
   size_t len = 0;
   static constexpr size_t CAPACITY = 1 << 16;
   char buf[CAPACITY];
@@ -30,5 +32,5 @@ void out_vprintf(OutStream& s, const char* fmt, va_list ap);
 // Room for n more bytes in the buffer, flushing first when needed (n <= CAPACITY).
 char* out_reserve(OutStream& s, size_t n);
 inline void out_commit(OutStream& s, size_t n) { s.len += n; }
-// A write to the stream failed: a fatal stop when the stream says so.
+// A write to the stream failed: the stream's error, the first time.
 void stream_failed(OutStream& s);

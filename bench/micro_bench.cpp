@@ -1,9 +1,12 @@
 // Micro-benchmarks: the token scanner, the parser engine (whole in-process assemblies), the
-// name table, the section dump, and two scaling benchmarks whose fitted complexity shows
-// that time grows linearly: one long .DB line, and labels that all share one bucket.
+// name table, the section dump, and scaling benchmarks whose fitted complexity shows that
+// time grows linearly: one long .DB line, labels that all share one bucket, and labels
+// whose names were crafted to collide under an unkeyed hash (beside the unkeyed index that
+// they do make quadratic).
 //
 //   micro_bench --benchmark_min_time=0.1
 //   micro_bench --benchmark_filter='DbLine|BucketLabels'
+//   micro_bench --benchmark_filter='Labels_|UnkeyedIndex'
 //
 // With XEXASM_BENCH_SOURCE=path/prog.asm the scanner and the whole assembly are also
 // measured on that file (for instance prog.asm written by bench/gen_program.py).
@@ -239,6 +242,85 @@ void BM_BucketLabels(benchmark::State& state) {
   state.SetComplexityN(static_cast<int64_t>(n));
 }
 BENCHMARK(BM_BucketLabels)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
+// ---- Crafted names -------------------------------------------------------------------------
+
+// Names crafted against an unkeyed hash (bench/programs.h) and ordinary numbered names, N of
+// each, as labels of a program assembled whole. The name tables' index is keyed anew for
+// every table, so the crafted names spread like any others: both fit O(N), with the same
+// time per label.
+const GeneratedProgram& labels_named(bool crafted, size_t count) {
+  static std::map<std::pair<bool, size_t>, GeneratedProgram> cache;
+  auto key = std::make_pair(crafted, count);
+  auto it = cache.find(key);
+  if (it == cache.end())
+    it = cache.emplace(key, generate_labels(crafted ? crafted_names(count) : numbered_names(count))).first;
+  return it->second;
+}
+
+void assemble_labels(benchmark::State& state, bool crafted) {
+  size_t n = static_cast<size_t>(state.range(0));
+  const GeneratedProgram& p = labels_named(crafted, n);
+  Captures c;
+  if (!assembles_cleanly(state, p.text, c)) return;
+  for (auto _ : state) benchmark::DoNotOptimize(assemble(p.text, c));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(n));
+  state.SetComplexityN(static_cast<int64_t>(n));
+}
+
+void BM_Labels_Numbered(benchmark::State& state) { assemble_labels(state, false); }
+BENCHMARK(BM_Labels_Numbered)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
+void BM_Labels_Crafted(benchmark::State& state) { assemble_labels(state, true); }
+BENCHMARK(BM_Labels_Crafted)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
+// The reference that shows the crafted names to be hostile: the same names inserted into
+// and found in an index with the unkeyed hash (open addressing, linear probing, a name's
+// home slot the top bits of its key, at most half full). The crafted names' fit is N^2,
+// the numbered names' N.
+struct UnkeyedIndex {
+  std::vector<const char*> slots = std::vector<const char*>(64, nullptr);
+  int bits = 6;
+  size_t used = 0;
+  size_t slot_of(const char* name) const {
+    size_t mask = slots.size() - 1;
+    size_t i = static_cast<size_t>(unkeyed_name_key(name, std::strlen(name)) >> (64 - bits));
+    while (slots[i] && std::strcmp(slots[i], name) != 0) i = (i + 1) & mask;
+    return i;
+  }
+  void insert(const char* name) {
+    if (2 * (used + 1) > slots.size()) {
+      std::vector<const char*> old(slots.size() * 2, nullptr);
+      old.swap(slots);
+      bits++;
+      for (const char* n : old)
+        if (n) slots[slot_of(n)] = n;
+    }
+    size_t i = slot_of(name);
+    if (!slots[i]) used++;
+    slots[i] = name;
+  }
+};
+
+void unkeyed_insert_find(benchmark::State& state, const std::vector<std::string>& names) {
+  for (auto _ : state) {
+    UnkeyedIndex x;
+    for (const std::string& name : names) x.insert(name.c_str());
+    for (const std::string& name : names) benchmark::DoNotOptimize(x.slots[x.slot_of(name.c_str())]);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(names.size()));
+  state.SetComplexityN(static_cast<int64_t>(names.size()));
+}
+
+void BM_UnkeyedIndex_Numbered(benchmark::State& state) {
+  unkeyed_insert_find(state, numbered_names(static_cast<size_t>(state.range(0))));
+}
+BENCHMARK(BM_UnkeyedIndex_Numbered)->Arg(4000)->Arg(8000)->Arg(16000)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_UnkeyedIndex_Crafted(benchmark::State& state) {
+  unkeyed_insert_find(state, crafted_names(static_cast<size_t>(state.range(0))));
+}
+BENCHMARK(BM_UnkeyedIndex_Crafted)->Arg(4000)->Arg(8000)->Arg(16000)->Unit(benchmark::kMillisecond)->Complexity();
 
 }  // namespace
 

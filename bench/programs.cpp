@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -306,11 +307,12 @@ std::vector<std::string> same_bucket_names(size_t count, int buckets) {
   return names;
 }
 
-GeneratedProgram generate_bucket_labels(size_t count) {
+GeneratedProgram generate_bucket_labels(size_t count) { return generate_labels(same_bucket_names(count)); }
+
+GeneratedProgram generate_labels(const std::vector<std::string>& names) {
   GeneratedProgram prog;
-  std::vector<std::string> names = same_bucket_names(count);
-  prog.text.reserve(count * 20);
-  for (size_t i = 0; i < count; i++) {
+  prog.text.reserve(names.size() * 20);
+  for (size_t i = 0; i < names.size(); i++) {
     if (i % 16384 == 0) {
       prog.text += ".SECTION \"s" + std::to_string(i / 16384) + "\",$2000\n";
       prog.lines++;
@@ -321,8 +323,46 @@ GeneratedProgram generate_bucket_labels(size_t count) {
     prog.lines++;
     prog.statements += 2;
   }
-  prog.labels = count;
+  prog.labels = names.size();
   return prog;
+}
+
+uint64_t unkeyed_name_key(const char* name, size_t n) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(name);
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+  for (; n >= 8; n -= 8, p += 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    h = (h ^ w) * 0xbf58476d1ce4e5b9ull;
+    h ^= h >> 31;
+  }
+  if (n > 0) {
+    uint64_t w = 0;
+    for (size_t i = 0; i < n; i++) w |= static_cast<uint64_t>(p[i]) << (8 * i);
+    h = (h ^ w) * 0xbf58476d1ce4e5b9ull;
+    h ^= h >> 31;
+  }
+  h ^= h >> 29;
+  h *= 0x94d049bb133111ebull;
+  h ^= h >> 32;
+  return h | 1;
+}
+
+std::vector<std::string> numbered_names(size_t count) {
+  std::vector<std::string> names;
+  names.reserve(count);
+  for (size_t i = 0; i < count; i++) names.push_back("n" + std::to_string(i));
+  return names;
+}
+
+std::vector<std::string> crafted_names(size_t count, int bits) {
+  std::vector<std::string> names;
+  names.reserve(count);
+  for (uint64_t i = 0; names.size() < count; i++) {
+    std::string name = "n" + std::to_string(i);
+    if (unkeyed_name_key(name.data(), name.size()) >> (64 - bits) == 0) names.push_back(std::move(name));
+  }
+  return names;
 }
 
 std::vector<std::string> spread_names(size_t count) {

@@ -5,10 +5,12 @@
 
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "assembly/section.h"
 #include "assembly/symbol.h"
 #include "base/diag.h"
+#include "driver/replace_file.h"
 #include "driver/run.h"
 #include "fast/fast.h"
 #include "output/reports.h"
@@ -34,18 +36,48 @@ struct RunState {
   Parser parser;
   std::unique_ptr<FastLayer, void (*)(FastLayer*)> fast{nullptr, fast_destroy};
   RunIO io;
-  OutStream xex;  // the binary load file
-  bool xex_open = false;
+  OutStream xex;  // the binary load file, while it is written
+  bool xex_open = false;  // there is a load file to write (a capture, or output_fd)
+  bool xex_written = false;
   std::string output_name;
+  int output_fd = -1;  // the load file's target, created while the arguments are read
+  ReplacingFile replacing;
   ~RunState() {
-    if (xex.fd >= 0) ::close(xex.fd);
+    if (output_fd >= 0) ::close(output_fd);
   }
 };
 
 RunState* state = nullptr;
 
+// The reader's entry of the load file's target (the last output file created).
+WrittenFile* output_entry() {
+  for (WrittenFile& w : state->reader.written)
+    if (w.is_output) return &w;
+  return nullptr;
+}
+
+// A regular file left empty through a descriptor (an output file the run does not write).
+void empty_file(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(fd, 0) != 0) {
+  }
+}
+
+// The load file's target gives way to a later argument's: it is closed, and emptied at the
+// end of the run (unless the run reads it).
+void supersede_output() {
+  RunState& r = *state;
+  if (WrittenFile* w = output_entry()) w->is_output = false;
+  if (r.output_fd >= 0) ::close(r.output_fd);
+  r.output_fd = -1;
+  r.xex_open = false;
+}
+
 // The output file named after a source path: the text before the first '.', then ".xex".
-// `source` is the path that will be assembled (the last one given).
+// `source` is the path that will be assembled (the last one given). The file is created
+// now, but its old bytes stay until the end of the run: the load file replaces them whole
+// then, and a run that stops early, or does not write it, leaves it empty (unless the run
+// read it: a file the run reads keeps its bytes).
 void open_output_for(const std::string& arg, const std::string& source) {
   RunState& r = *state;
   size_t dot = arg.find('.');
@@ -53,11 +85,7 @@ void open_output_for(const std::string& arg, const std::string& source) {
   std::string name = arg.substr(0, dot) + ".xex";
   r.output_name = name;
   if (r.io.xex_capture) return;  // the capture stands in for every output file
-  if (r.xex.fd >= 0) {
-    ::close(r.xex.fd);
-    r.xex.fd = -1;
-  }
-  r.xex_open = false;
+  supersede_output();
   // Never empty the source (xexasm p.xex names its own output; so would xexasm p.xex.asm
   // p.xex, through the first argument).
   struct stat src, out;
@@ -67,13 +95,24 @@ void open_output_for(const std::string& arg, const std::string& source) {
     report_error("Output %s Would Overwrite the Source\n", name.c_str());
     return;
   }
-  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
     report_error("Could Not open %s for Output\n", name.c_str());
     return;
   }
-  out_init(r.xex, fd, nullptr, false);
+  r.output_fd = fd;
   r.xex_open = true;
+  WrittenFile w;
+  w.name = name;
+  w.is_output = true;
+  if (::fstat(fd, &out) == 0) {
+    w.dev = static_cast<uint64_t>(out.st_dev);
+    w.ino = static_cast<uint64_t>(out.st_ino);
+  }
+  // Named again (or linked): the earlier entry is this file.
+  std::vector<WrittenFile>& written = r.reader.written;
+  std::erase_if(written, [&](const WrittenFile& e) { return e.dev == w.dev && e.ino == w.ino; });
+  written.push_back(std::move(w));
 }
 
 // The command line: -D turns debug mode on, other options are ignored, the last other
@@ -114,16 +153,64 @@ void begin_pass(int n, const std::string* source) {
   parser_start();
 }
 
+// The load file: into a new file beside the target that replaces it whole; in place when
+// the target is not a regular file (a device, a FIFO) or nothing can be made beside it.
+// A failure leaves the target empty.
 void finish_output() {
   RunState& r = *state;
   if (!r.xex_open) return;
-  write_binary_load_file(r.xex, r.sections.table);
-  bool ok = out_flush(r.xex);
-  if (r.xex.fd >= 0) {
-    if (::close(r.xex.fd) != 0) ok = false;
-    r.xex.fd = -1;
+  if (r.io.xex_capture) {
+    write_binary_load_file(r.xex, r.sections.table);
+    out_flush(r.xex);
+    return;
   }
+  if (const WrittenFile* w = output_entry(); w && w->read) return;  // reported: it keeps its bytes
+  bool ok;
+  if (replacing_open(r.replacing, r.output_name)) {
+    out_init(r.xex, r.replacing.fd, nullptr, false);
+    write_binary_load_file(r.xex, r.sections.table);
+    ok = out_flush(r.xex);
+    if (ok) ok = replacing_commit(r.replacing);
+    else replacing_abandon(r.replacing);
+  } else {
+    empty_file(r.output_fd);
+    out_init(r.xex, r.output_fd, nullptr, false);
+    write_binary_load_file(r.xex, r.sections.table);
+    ok = out_flush(r.xex);
+    if (!ok) empty_file(r.output_fd);
+    if (::close(r.output_fd) != 0) ok = false;
+    r.output_fd = -1;
+  }
+  r.xex.fd = -1;
+  r.xex_written = ok;
   if (!ok) report_error("Could not write %s\n", r.output_name.c_str());
+}
+
+// The end of every run, completed or stopped: an output file that the run created and did
+// not write or read is left empty, and the load file's target is closed.
+void settle_outputs() {
+  RunState& r = *state;
+  replacing_abandon(r.replacing);
+  for (const WrittenFile& w : r.reader.written) {
+    if (w.read) continue;
+    if (w.is_output) {
+      if (!r.xex_written && r.output_fd >= 0) empty_file(r.output_fd);
+      continue;
+    }
+    // An earlier argument's output file, closed since: emptied if it is still that file
+    // (and a regular one: nothing else is opened again).
+    auto same = [&w](const struct stat& st) {
+      return S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_dev) == w.dev && static_cast<uint64_t>(st.st_ino) == w.ino;
+    };
+    struct stat st;
+    if (::stat(w.name.c_str(), &st) != 0 || !same(st)) continue;
+    int fd = ::open(w.name.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) continue;
+    if (::fstat(fd, &st) == 0 && same(st)) empty_file(fd);
+    ::close(fd);
+  }
+  if (r.output_fd >= 0) ::close(r.output_fd);
+  r.output_fd = -1;
 }
 
 // The pipeline: command line, pass 1 (measure), buffers, pass 2 (store), reports, load file.
@@ -208,23 +295,24 @@ int xexasm_run(const std::vector<std::string>& args, const RunIO& io) {
   }
   g = &state->run;
   int status = 0;
+  bool stopped = false;
   try {
     assemble(args);
-    status = g->error_count > 0 ? 1 : 0;
   } catch (const FatalStop& stop) {
     status = stop.status;
+    stopped = true;
   } catch (const std::bad_alloc&) {
+    stopped = true;
     try {
       out_of_memory();
     } catch (const FatalStop& stop) {
       status = stop.status;
     }
   }
-  bool reported = g->out.failed;  // a failed write during the run has been reported
-  if (!out_flush(g->out) && !reported) {
-    note("Could not write standard output\n");
-    status = 1;
-  }
+  settle_outputs();
+  // A failed write of standard output is reported once, whenever it shows.
+  if (!out_flush(g->out)) stream_failed(g->out);
+  if (!stopped) status = g->error_count > 0 ? 1 : 0;
   delete state;
   state = nullptr;
   g = nullptr;

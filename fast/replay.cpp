@@ -19,8 +19,9 @@
 namespace {
 
 // The record: each action as its production and its base entry, then what it reads of the
-// token: a literal's text with its NUL, an identifier's symbol. An include switch is a zero byte and the name with its NUL; STATEMENT_END marks
-// where the pass loop gave the statement's memory back.
+// token: a literal's text with its NUL, an identifier's symbol. An include switch is a zero
+// byte and the file's number in Recording::files; STATEMENT_END marks where the pass loop
+// gave the statement's memory back.
 constexpr uint8_t INCLUDE_MARK = 0;
 constexpr uint8_t STATEMENT_END = 0xFF;
 constexpr size_t CHUNK = size_t{1} << 18;
@@ -106,39 +107,72 @@ void on_acted(void* context, int production, int base, const ParseValue& v) {
   rec.cur = at;
 }
 
+// An include switch in the record: the mark and the file's number (its name is kept once).
 void on_opened(void* context, InputStream& in, bool regular) {
   Recording& rec = *static_cast<Recording*>(context);
-  Recording& r = rec;
-  in.watch_id = static_cast<int>(rec.files.size());
-  rec.files.push_back(ReadFile{in.name, regular, 0, 0});
-  r.hashes.emplace_back(rec.key);
-  r.at_end.push_back(false);
+  auto [at, fresh] = rec.file_of.try_emplace(in.name, static_cast<uint32_t>(rec.files.size()));
+  uint32_t file = at->second;
+  if (fresh) rec.files.push_back(ReadFile{in.name});
+  if (!regular) rec.files[file].regular = false;
+  size_t slot = 0;
+  while (slot < rec.reading.size() && rec.reading[slot].active) slot++;
+  if (slot == rec.reading.size()) rec.reading.emplace_back();
+  rec.reading[slot] = OpenRead{file, SipHash(rec.key), false, true};
+  in.watch_id = static_cast<int>(slot);
   if (in.is_include) {
-    std::string unit(1, static_cast<char>(INCLUDE_MARK));
-    unit.append(in.name.c_str(), in.name.size() + 1);
-    put(rec, unit.data(), unit.size());
+    uint8_t unit[1 + sizeof file] = {INCLUDE_MARK};
+    std::memcpy(unit + 1, &file, sizeof file);
+    put(rec, unit, sizeof unit);
   }
 }
 
 void on_read(void* context, InputStream& in, const unsigned char* bytes, size_t n) {
-  Recording& r = *static_cast<Recording*>(context);
+  Recording& rec = *static_cast<Recording*>(context);
   if (in.watch_id < 0) return;
-  r.hashes[static_cast<size_t>(in.watch_id)].add(bytes, n);
-  if (n == 0) r.at_end[static_cast<size_t>(in.watch_id)] = true;
+  OpenRead& o = rec.reading[static_cast<size_t>(in.watch_id)];
+  o.hash.add(bytes, n);
+  if (n == 0) o.at_end = true;
 }
 
-// Reads the file again and tells whether it still holds what pass 1 read of it.
-bool unchanged(const Recording& rec, const ReadFile& f, bool read_to_end) {
-  if (!f.regular) return false;
+// An opening read whole: the first of its file sets what the file holds, every later one
+// must have read the same.
+void finish_reading(Recording& rec, OpenRead& o) {
+  ReadFile& f = rec.files[o.file];
+  uint64_t size = o.hash.length, hash = o.hash.finish();
+  if (!f.seen) {
+    f.seen = true;
+    f.size = size;
+    f.hash = hash;
+    f.read_to_end = o.at_end;
+  } else if (f.size != size || f.hash != hash || f.read_to_end != o.at_end) {
+    f.consistent = false;
+  }
+  o.active = false;
+}
+
+void on_closed(void* context, InputStream& in) {
+  Recording& rec = *static_cast<Recording*>(context);
+  if (in.watch_id < 0) return;
+  finish_reading(rec, rec.reading[static_cast<size_t>(in.watch_id)]);
+  in.watch_id = -1;
+}
+
+// Reads the file again and tells whether it still holds what pass 1 read of it. Only a
+// regular file is opened (a FIFO or a device could block, or give other bytes each time).
+bool unchanged(const Recording& rec, const ReadFile& f) {
+  if (!f.regular || !f.consistent || !f.seen) return false;
   struct stat st;
   if (::stat(f.name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   uint64_t size = static_cast<uint64_t>(st.st_size);
-  if (size < f.size || (read_to_end && size != f.size)) return false;
-  int fd = ::open(f.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (size < f.size || (f.read_to_end && size != f.size)) return false;
+  int fd = ::open(f.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
+  // Still the file that was looked at (not swapped for another since).
+  struct stat opened;
+  bool same = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_dev == st.st_dev &&
+              opened.st_ino == st.st_ino;
   SipHash h(rec.key);
   std::vector<unsigned char> block(size_t{1} << 16);
-  bool same = true;
   while (same && h.length < f.size) {
     size_t want = static_cast<size_t>(std::min<uint64_t>(f.size - h.length, block.size()));
     ssize_t n = ::read(fd, block.data(), want);
@@ -158,7 +192,7 @@ void record_start(Recording& rec, size_t limit) {
   rec.limit = limit;
   if (getrandom(rec.key, sizeof rec.key, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof rec.key)) rec.usable = false;
   g->parser->watch = ParseWatch{&rec, nullptr, on_acted};
-  g->reader->watch = ReaderWatch{&rec, on_opened, on_read};
+  g->reader->watch = ReaderWatch{&rec, on_opened, on_read, on_closed};
 }
 
 void record_statement_end(Recording& rec) {
@@ -173,17 +207,15 @@ void record_finish(Recording& rec) {
   g->parser->watch = ParseWatch{};
   g->reader->watch = ReaderWatch{};
   if (!rec.chunks.empty()) rec.chunks.back().resize(static_cast<size_t>(r.cur - rec.chunks.back().data()));
-  for (size_t k = 0; k < rec.files.size(); k++) {
-    rec.files[k].size = r.hashes[k].length;
-    rec.files[k].hash = r.hashes[k].finish();
-  }
+  for (OpenRead& o : rec.reading)
+    if (o.active) finish_reading(rec, o);  // the source, still open
   rec.on = false;
 }
 
 bool record_replayable(Recording& rec) {
   if (!rec.usable || g->error_count != 0 || g->debug) return false;
-  for (size_t k = 0; k < rec.files.size(); k++)
-    if (!unchanged(rec, rec.files[k], rec.at_end[k])) return false;
+  for (const ReadFile& f : rec.files)
+    if (!unchanged(rec, f)) return false;
   return true;
 }
 
@@ -213,16 +245,17 @@ const uint8_t* replay_action(const uint8_t* p, int production, ParseValue* v) {
 }
 
 // The rest of a unit that is not an action: an include switch or a statement's end.
-const uint8_t* replay_mark(const uint8_t* p, int mark) {
+const uint8_t* replay_mark(const Recording& rec, const uint8_t* p, int mark) {
   if (mark == STATEMENT_END) {
     arena_reset(g->statement);
     return p;
   }
-  const char* name = reinterpret_cast<const char*>(p);
-  size_t n = std::strlen(name);
-  out_write(g->out, name, n);
+  uint32_t file;
+  std::memcpy(&file, p, sizeof file);
+  const std::string& name = rec.files[file].name;
+  out_write(g->out, name.data(), name.size());
   out_putc(g->out, '\n');
-  return p + n + 1;
+  return p + sizeof file;
 }
 
 }  // namespace
@@ -235,7 +268,7 @@ void record_replay(Recording& rec) {
     while (p < end) {
       int unit = *p++;
       if (unit == STATEMENT_END || unit == INCLUDE_MARK) {
-        p = replay_mark(p, unit);
+        p = replay_mark(rec, p, unit);
         continue;
       }
       ParseValue* v = &stack[*p++];

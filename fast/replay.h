@@ -18,21 +18,28 @@
 // their actions are left out.
 //
 // Pass 2 replays only when pass 1 reported nothing, the record stayed within its limit,
-// and every file that pass 1 read is still a regular file of the same bytes (compared by
-// a hash keyed per run); in any other case it parses again.
+// every opening of a file in pass 1 read a regular file and the same bytes, and every
+// such file still is a regular file of those bytes (compared by a hash keyed per run);
+// the check looks at a file's type before it opens it, so that nothing but a regular file
+// is ever opened for it. In any other case pass 2 parses again.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "source/reader.h"
 
-// A file pass 1 read, and a hash of its bytes.
+// A file pass 1 read, by name (one entry however often it was opened): what it read of it,
+// as its size and a keyed hash of its bytes, which every opening must have read alike.
 struct ReadFile {
   std::string name;
-  bool regular = false;
+  bool regular = true;      // every opening found a regular file
+  bool consistent = true;   // every opening read the same bytes, as far
+  bool seen = false;        // an opening has been read whole: the fields below are set
+  bool read_to_end = false;
   uint64_t size = 0;
   uint64_t hash = 0;
 };
@@ -43,11 +50,13 @@ struct SipHash {
   uint64_t tail = 0;
   int tail_bytes = 0;
   uint64_t length = 0;
-  SipHash(const uint64_t key[2])
-      : v0(key[0] ^ 0x736f6d6570736575ull),
-        v1(key[1] ^ 0x646f72616e646f6dull),
-        v2(key[0] ^ 0x6c7967656e657261ull),
-        v3(key[1] ^ 0x7465646279746573ull) {}
+  explicit SipHash(const uint64_t key[2] = nullptr)
+      : SipHash(key ? key[0] : 0, key ? key[1] : 0) {}
+  SipHash(uint64_t k0, uint64_t k1)
+      : v0(k0 ^ 0x736f6d6570736575ull),
+        v1(k1 ^ 0x646f72616e646f6dull),
+        v2(k0 ^ 0x6c7967656e657261ull),
+        v3(k1 ^ 0x7465646279746573ull) {}
   static uint64_t rotl(uint64_t x, int b) { return (x << b) | (x >> (64 - b)); }
   void round() {
     v0 += v1, v1 = rotl(v1, 13), v1 ^= v0, v0 = rotl(v0, 32);
@@ -86,15 +95,23 @@ struct SipHash {
   }
 };
 
+// An opening of a file that pass 1 is reading: the hash of what it has read so far.
+struct OpenRead {
+  uint32_t file = 0;  // in Recording::files
+  SipHash hash;
+  bool at_end = false;  // the reads reached the file's end
+  bool active = false;  // the slot is in use (slots are reused: as many as inputs open at once)
+};
+
 struct Recording {
   bool on = false;       // recording
   bool usable = false;   // pass 1 recorded everything
   size_t limit = 0;      // the most bytes the record may take
   std::vector<std::vector<uint8_t>> chunks;  // the record, in chunks that never move
-  std::vector<ReadFile> files;
+  std::vector<ReadFile> files;               // one per name: memory follows the distinct
+  std::map<std::string, uint32_t> file_of;   // names, not the number of includes entered
   uint64_t key[2] = {};  // the hash's key, new for each run
-  std::vector<SipHash> hashes;  // of `files`, while pass 1 reads them
-  std::vector<bool> at_end;     // the reads reached the file's end
+  std::vector<OpenRead> reading;
   uint8_t* cur = nullptr;       // where the next unit goes in the last chunk
   uint8_t* limit_at = nullptr;  // the last chunk's end
   size_t total = 0;             // bytes of all chunks

@@ -15,7 +15,8 @@
 //
 // The runs take place in a private scratch folder holding a few include files, so an
 // INCLUDE reaches only those; an input that could name a file elsewhere (an INCLUDE
-// together with a '/') is skipped.
+// together with a '/') is skipped. Standard input and output are closed (see
+// close_standard_streams).
 #include <unistd.h>
 
 #include <cstdint>
@@ -53,10 +54,22 @@ void make_scratch_folder() {
   std::abort();
 }
 
+
+// The runs take place with standard input and standard output closed (libFuzzer needs
+// neither; it reports on standard error), so that the files a run opens take descriptors 0
+// and 1: a run must give the same outcome whatever numbers its files get, and nothing in
+// it may read or write those descriptors behind its captured streams.
+void close_standard_streams() {
+  std::fflush(stdout);
+  ::close(0);
+  ::close(1);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   make_scratch_folder();
+  close_standard_streams();
   return 0;
 }
 

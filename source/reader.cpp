@@ -22,6 +22,9 @@ void reader_init(int capacity) {
   r.unget.reserve(static_cast<size_t>(capacity));
   r.include_stack.clear();
   r.include_stack.reserve(INCLUDE_CAPACITY);
+  r.source_opens = 0;
+  r.kept.clear();
+  r.written.clear();
 }
 
 int include_depth() { return static_cast<int>(g->reader->include_stack.size()); }
@@ -58,7 +61,7 @@ bool reader_refill(InputStream& in) {
   unsigned char* base = in.block.data();
   ssize_t n = read_some(in.fd, base + keep, BLOCK);
   if (n < 0) read_failed(in);
-  if (in.is_stdin) r.stdin_text.append(reinterpret_cast<const char*>(base + keep), static_cast<size_t>(n));
+  if (in.keep) in.keep->append(reinterpret_cast<const char*>(base + keep), static_cast<size_t>(n));
   if (r.watch.read) r.watch.read(r.watch.context, in, base + keep, static_cast<size_t>(n));
   in.p = base;
   in.end = base + keep + n;
@@ -111,10 +114,48 @@ void reader_ungetc(int c) {
   r.unget.push_back(UngetSlot{c, r.char_pos});
 }
 
-// Opens a file for reading as text; null when it cannot be opened, is a directory, or its
-// first read fails.
-static std::unique_ptr<InputStream> open_file(const char* name, bool is_include) {
+// An input that is a file the run writes: marked read, so that the run leaves it alone;
+// reading the load file is an error (once).
+static void check_written(Reader& r, const struct stat& st, const InputStream& in) {
+  for (WrittenFile& w : r.written) {
+    if (w.dev != static_cast<uint64_t>(st.st_dev) || w.ino != static_cast<uint64_t>(st.st_ino)) continue;
+    if (w.is_output && !w.read) {
+      if (in.is_include) report_error("Output %s Would Overwrite an Include File\n", w.name.c_str());
+      else report_error("Output %s Would Overwrite the Source\n", w.name.c_str());
+    }
+    w.read = true;
+  }
+}
+
+// The next text the first pass kept under this name, as a stream held in memory; null when
+// there is none (a regular file, or more openings than the first pass made).
+static std::unique_ptr<InputStream> open_kept(Reader& r, const std::string& name) {
+  auto k = r.kept.find(name);
+  if (k == r.kept.end() || k->second.next >= k->second.reads.size()) return nullptr;
+  KeptInput& kept = k->second;
+  const KeptRead& read = kept.reads[kept.next];
+  if (++kept.taken == read.times) {
+    kept.next++;
+    kept.taken = 0;
+  }
   auto in = std::make_unique<InputStream>();
+  in->p = reinterpret_cast<const unsigned char*>(read.text.data());
+  in->end = in->p + read.text.size();
+  return in;
+}
+
+// Opens a file for reading as text; null when it cannot be opened, is a directory, or its
+// first read fails. What the first pass reads from anything but a regular file is kept,
+// and later passes read that again.
+static std::unique_ptr<InputStream> open_file(const char* name, bool is_include) {
+  Reader& r = *g->reader;
+  std::unique_ptr<InputStream> in;
+  if (r.source_opens > 1 && (in = open_kept(r, name))) {
+    in->name = name;
+    in->is_include = is_include;
+    return in;
+  }
+  in = std::make_unique<InputStream>();
   in->name = name;
   in->is_include = is_include;
   int fd = ::open(name, O_RDONLY | O_CLOEXEC);
@@ -122,17 +163,45 @@ static std::unique_ptr<InputStream> open_file(const char* name, bool is_include)
   in->fd = fd;
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) return nullptr;
-  Reader& r = *g->reader;
-  if (r.watch.opened) r.watch.opened(r.watch.context, *in, S_ISREG(st.st_mode));
+  check_written(r, st, *in);
+  bool regular = S_ISREG(st.st_mode);
+  if (!regular && r.source_opens <= 1) {
+    KeptInput& kept = r.kept[in->name];
+    kept.reads.emplace_back();
+    in->kept = &kept;
+    in->kept_index = kept.reads.size() - 1;
+    in->keep = &kept.reads.back().text;
+  }
+  if (r.watch.opened) r.watch.opened(r.watch.context, *in, regular);
   in->block.resize(BLOCK);
   in->p = in->end = in->block.data();
   reader_refill(*in);  // a failed first read stops the run as a file that cannot be opened
   return in;
 }
 
+// An input is done with: the watch is told, and a kept text is whole (and shares the entry
+// before it when the two are equal).
+static void input_closing(InputStream& in) {
+  Reader& r = *g->reader;
+  if (r.watch.closed) r.watch.closed(r.watch.context, in);
+  if (!in.kept) return;
+  KeptInput& kept = *in.kept;
+  kept.reads[in.kept_index].done = true;
+  if (in.kept_index + 1 == kept.reads.size() && in.kept_index > 0) {
+    KeptRead& before = kept.reads[in.kept_index - 1];
+    if (before.done && before.text == kept.reads.back().text) {
+      before.times++;
+      kept.reads.pop_back();
+    }
+  }
+  in.kept = nullptr;
+  in.keep = nullptr;
+}
+
 bool reader_open_source(const char* path) {
   Reader& r = *g->reader;
   r.unget.clear();
+  if (r.source_opens < INT32_MAX) r.source_opens++;
   if (path) {
     r.current = open_file(path, false);
     return r.current != nullptr;
@@ -146,6 +215,7 @@ bool reader_open_source(const char* path) {
     in->end = in->p + text->size();
   } else {
     in->fd = r.stdin_fd;
+    in->keep = &r.stdin_text;
     in->block.resize(BLOCK);
     in->p = in->end = in->block.data();
     r.stdin_saved = true;
@@ -156,6 +226,8 @@ bool reader_open_source(const char* path) {
 
 void reader_close_source() {
   Reader& r = *g->reader;
+  if (r.current) input_closing(*r.current);
+  for (auto it = r.include_stack.rbegin(); it != r.include_stack.rend(); ++it) input_closing(**it);
   r.current.reset();
   r.include_stack.clear();
 }
@@ -172,6 +244,7 @@ void include_enter(const char* name) {
 
 void include_return() {
   Reader& r = *g->reader;
+  input_closing(*r.current);
   r.current = std::move(r.include_stack.back());
   r.include_stack.pop_back();
 }

@@ -4,6 +4,8 @@
 // The reader counts the line and column of every character it hands out.
 #pragma once
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,7 +31,34 @@ inline void advance_position(SrcPos& pos, int c) {
   }
 }
 
-// One input: a file read in blocks, or a text held in memory (standard input in pass 2).
+// What the first pass read from a name that is not a regular file (a pipe, a FIFO, a
+// device), so that the second pass reads the same text instead of opening it again: one
+// entry per opening, in the order of opening; equal texts of openings in a row share one
+// entry, so that memory follows what was read, not how often.
+struct KeptRead {
+  std::string text;
+  uint64_t times = 1;  // openings in a row that read this text
+  bool done = false;   // its stream is closed: the text is whole
+};
+struct KeptInput {
+  std::deque<KeptRead> reads;  // a deque: a stream appends to its entry while others are added
+  size_t next = 0;             // the second pass's next entry
+  uint64_t taken = 0;          // openings of the second pass served from it so far
+};
+
+// A file the run writes: the load file, or the output file of an earlier argument (left
+// empty at the end). An input that is the same file (device and inode) marks it read, and
+// the run then leaves its bytes alone; reading the load file is an error.
+struct WrittenFile {
+  uint64_t dev = 0;
+  uint64_t ino = 0;
+  std::string name;
+  bool is_output = false;  // the load file's
+  bool read = false;
+};
+
+// One input: a file read in blocks, or a text held in memory (standard input and any other
+// input that is not a regular file, in pass 2).
 struct InputStream {
   std::string name;       // as given: source path, include name, or empty for standard input
   bool is_include = false;
@@ -40,16 +69,20 @@ struct InputStream {
   const unsigned char* p = nullptr;  // next byte
   const unsigned char* end = nullptr;
   SrcPos pos{1, 1};       // position of the next character
-  int watch_id = -1;      // the watch's own number for the file
+  std::string* keep = nullptr;    // where the bytes read are kept for pass 2, if they are
+  KeptInput* kept = nullptr;      // the entry list that `keep` belongs to (null for stdin)
+  size_t kept_index = 0;
+  int watch_id = -1;      // the watch's own number for the stream
   ~InputStream();
 };
 
-// Told of every file the reader opens and of every block it reads from one (the fast
-// layer's check that pass 2 may stand on pass 1's parse). Null when nobody asks.
+// Told of every file the reader opens, of every block it reads from one, and of its close
+// (the fast layer's check that pass 2 may stand on pass 1's parse). Null when nobody asks.
 struct ReaderWatch {
-  void* context = nullptr;  // handed to both
+  void* context = nullptr;  // handed to each
   void (*opened)(void* context, InputStream& in, bool regular) = nullptr;
   void (*read)(void* context, InputStream& in, const unsigned char* bytes, size_t n) = nullptr;
+  void (*closed)(void* context, InputStream& in) = nullptr;
 };
 
 struct UngetSlot {
@@ -67,6 +100,9 @@ struct Reader {
   const std::string* stdin_given = nullptr;  // when set, standard input is this text
   std::string stdin_text;  // standard input as pass 1 read it, for pass 2
   bool stdin_saved = false;
+  int source_opens = 0;    // passes begun: from the second on, kept inputs are read again
+  std::map<std::string, KeptInput> kept;  // inputs that are not regular files, by name
+  std::vector<WrittenFile> written;       // files the run writes
   ReaderWatch watch;
 };
 
@@ -80,7 +116,8 @@ void include_enter(const char* name);
 // Back from a finished included file: closes it and resumes the suspended stream.
 void include_return();
 // Opens the main source for a pass (path, or standard input when path is null). Returns
-// false when the file cannot be opened or read.
+// false when the file cannot be opened or read. From the second pass on, a source or
+// include that was not a regular file in the first is read from what the first kept.
 bool reader_open_source(const char* path);
 void reader_close_source();
 // Reads the next block of a file stream, keeping the bytes not yet consumed. Returns false

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -119,28 +121,63 @@ std::string byte_difference(const std::string& expected, const std::string& actu
          all.str();
 }
 
+std::string program_path() {
+  const char* env = std::getenv("XEXASM_BIN");
+  return env && *env ? env : XEXASM_BIN;
+}
+
 struct Outcome {
   bool timed_out = false;
   int status = -1;  // exit status, or 128 + signal number
   std::string note;
 };
 
+// How a case starts the program, from its `start` file (see tests/cases/README.md).
+struct StartSettings {
+  std::vector<int> closed;       // descriptors closed at the start
+  bool stdout_broken = false;    // standard output: a pipe whose reader has gone
+  bool stdout_null = false;      // standard output: /dev/null
+  long file_size = -1;           // RLIMIT_FSIZE in bytes, or -1
+  long memory = -1;              // RLIMIT_AS in bytes, or -1
+};
+
+// Sets a limit in the child; false when it cannot be set.
+bool limit(int resource, long bytes) {
+  struct rlimit l{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  return setrlimit(resource, &l) == 0;
+}
+
 // Runs argv with cwd and the three standard streams redirected, XEXASM_FAST set to `fast`
-// (null: unset); kills it after the time-out.
+// (null: unset), the start settings applied; kills it after the time-out. The signals that
+// a failed write raises have their default action, as under a shell.
 Outcome run(const std::vector<std::string>& argv, const fs::path& cwd, const fs::path& in,
-            const fs::path& out, const fs::path& err, const char* fast = nullptr) {
+            const fs::path& out, const fs::path& err, const char* fast = nullptr,
+            const StartSettings& start = {}) {
   pid_t pid = fork();
   if (pid < 0) return {false, -1, "fork failed"};
   if (pid == 0) {
     if (fast) setenv("XEXASM_FAST", fast, 1);
     else unsetenv("XEXASM_FAST");
+    setenv("XEXASM", program_path().c_str(), 1);  // for a prepare script that runs it too
+    signal(SIGPIPE, SIG_DFL);
+    signal(SIGXFSZ, SIG_DFL);
     int fd0 = open(in.c_str(), O_RDONLY);
-    int fd1 = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int fd1 = open(start.stdout_null ? "/dev/null" : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int fd2 = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd0 < 0 || fd1 < 0 || fd2 < 0 || chdir(cwd.c_str()) != 0) _exit(126);
     dup2(fd0, 0);
     dup2(fd1, 1);
     dup2(fd2, 2);
+    if (start.stdout_broken) {
+      int ends[2];
+      if (pipe(ends) != 0) _exit(126);
+      dup2(ends[1], 1);
+      close(ends[0]);
+      close(ends[1]);
+    }
+    if (start.file_size >= 0 && !limit(RLIMIT_FSIZE, start.file_size)) _exit(126);
+    if (start.memory >= 0 && !limit(RLIMIT_AS, start.memory)) _exit(126);
+    for (int fd : start.closed) close(fd);
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -172,13 +209,43 @@ std::vector<std::string> read_args(const fs::path& file) {
   return args;
 }
 
-std::string program_path() {
-  const char* env = std::getenv("XEXASM_BIN");
-  return env && *env ? env : XEXASM_BIN;
+bool is_case_file(const std::string& name) {
+  return name == "args" || name == "stdin" || name == "prepare" || name == "start" || name == "expect";
 }
 
-bool is_case_file(const std::string& name) {
-  return name == "args" || name == "stdin" || name == "prepare" || name == "expect";
+// The settings of a `start` file; an unknown line is an error.
+std::optional<StartSettings> read_start(const fs::path& file, std::string& error) {
+  StartSettings s;
+  if (!fs::exists(file)) return s;
+  for (auto line : split_lines(read_file(file))) {
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    std::istringstream words(line);
+    std::string what, value;
+    words >> what >> value;
+    if (what.empty()) continue;
+    if (what == "closed" && (value == "0" || value == "1" || value == "2")) s.closed.push_back(std::stoi(value));
+    else if (what == "stdout" && value == "broken") s.stdout_broken = true;
+    else if (what == "stdout" && value == "null") s.stdout_null = true;
+    else if (what == "file-size" && !value.empty()) s.file_size = std::stol(value);
+    else if (what == "memory" && !value.empty()) s.memory = std::stol(value) << 20;
+    else {
+      error = "start: unknown setting \"" + line + "\"";
+      return std::nullopt;
+    }
+  }
+  // Sanitizers reserve address space of their own: no memory limit under them.
+#ifdef XEXASM_SANITIZED
+  s.memory = -1;
+#endif
+  return s;
+}
+
+// Every file and link below dir (not the folders), by relative path.
+std::set<std::string> files_below(const fs::path& dir) {
+  std::set<std::string> files;
+  for (auto it = fs::recursive_directory_iterator(dir); it != fs::end(it); ++it)
+    if (!it->is_directory() || it->is_symlink()) files.insert(it->path().lexically_relative(dir).string());
+  return files;
 }
 
 class CaseTest : public testing::Test {
@@ -205,11 +272,19 @@ class CaseTest : public testing::Test {
                              << read_file(out) << read_file(err);
     }
 
+    std::string start_error;
+    std::optional<StartSettings> start = read_start(dir_ / "start", start_error);
+    ASSERT_TRUE(start) << start_error;
+    const std::set<std::string> before = files_below(work);
+
     std::vector<std::string> argv{program_path()};
     for (auto& a : read_args(dir_ / "args")) argv.push_back(a);
     fs::path in = fs::exists(dir_ / "stdin") ? dir_ / "stdin" : fs::path("/dev/null");
-    auto r = run(argv, work, in, root_ / "stdout", root_ / "stderr", fast_);
+    auto r = run(argv, work, in, root_ / "stdout", root_ / "stderr", fast_, *start);
     ASSERT_FALSE(r.timed_out) << r.note;
+    // The program makes no file but its output files (no temporary file is left behind).
+    for (const std::string& f : files_below(work))
+      if (!before.count(f) && !f.ends_with(".xex")) ADD_FAILURE() << "unexpected new file " << f;
     std::string out = read_file(root_ / "stdout"), err = read_file(root_ / "stderr");
 
     const fs::path expect = dir_ / "expect";
@@ -243,7 +318,7 @@ class CaseTest : public testing::Test {
     for (auto it = fs::recursive_directory_iterator(work); it != fs::end(it); ++it) {
       // Links to devices (an output made unwritable on purpose) are not output files.
       if (!it->is_regular_file() || !it->path().filename().string().ends_with(".xex")) continue;
-      auto rel = fs::relative(it->path(), work).string();
+      auto rel = it->path().lexically_relative(work).string();
       if (!hex_files.count(rel))
         ADD_FAILURE() << "unexpected output file " << rel << " (" << fs::file_size(it->path())
                       << " bytes)";

@@ -162,10 +162,16 @@ std::optional<CorpusRun> run_corpus_input(std::string_view input, unsigned fast)
   std::vector<std::string> args;
   if (run.debug) args.emplace_back("-D");
   if (from_file) {
+    // The load file goes to a real fz.xex, as the program writes it; none is left from an
+    // earlier run (the source may include it).
     write_file("fz.asm", source);
+    ::unlink("fz.xex");
     args.emplace_back("fz.asm");
+    options.capture_xex = false;
     run.outcome = run_args(args, options);
+    if (std::error_code ec; fs::exists("fz.xex", ec)) run.outcome.xex = read_file("fz.xex");
     ::unlink("fz.asm");
+    ::unlink("fz.xex");
   } else if (from_pipe) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0 ||

@@ -104,9 +104,9 @@ void write_corpus_includes(const fs::path& folder);
 
 // An input of the fuzz corpus, run the way the fuzz target runs it, in the current folder
 // (which should hold the corpus includes). A first byte $01-$05 is taken off and chooses
-// the run: bit 0 -D, bit 1 the source read from a file (fz.asm), bit 2 standard input from
-// a pipe; any other first byte belongs to the source, which is then standard input held in
-// memory. Sections are limited to 64 KiB. An input that could name a file outside the
+// the run: bit 0 -D, bit 1 the source read from a file (fz.asm, whose load file is the real
+// file fz.xex, read back into the outcome), bit 2 standard input from a pipe; any other
+// first byte belongs to the source, which is then standard input held in memory. Sections are limited to 64 KiB. An input that could name a file outside the
 // folder (INCLUDE together with '/') is not run: nothing is returned.
 struct CorpusRun {
   bool debug = false;  // the fast layer is off in debug mode

@@ -1,0 +1,3 @@
+.SECTION "c",$2000
+INCLUDE "part.inc"
+INCLUDE "sync.fifo"

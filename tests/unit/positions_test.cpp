@@ -1,0 +1,63 @@
+// Source positions at the end of their range: a line or column counter that reaches the
+// largest 32-bit value stays there (2^31 line feeds or 2^28 tabs are too big a source for a
+// test, so the reader starts near the limit). Both scanners must count alike.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "fast/scan.h"
+#include "tests/support/run_fixture.h"
+
+namespace {
+
+class PositionLimit : public RunFixture, public testing::WithParamInterface<bool> {
+ protected:
+  // The tokens of `text` read from a position just below the limits, with the plain
+  // scanner or the block scanner: code and position of each, up to the end of input.
+  std::string tokens_from(const std::string& text, SrcPos start) {
+    text_ = text;
+    run_->reader.stdin_given = &text_;
+    reader_open_source(nullptr);
+    run_->reader.current->pos = start;
+    std::string seen;
+    for (;;) {
+      int code = GetParam() ? fast_next_token() : next_token();
+      if (code == TOK_EOF) break;
+      const SrcPos& p = run_->scanner.token_pos;
+      seen += std::to_string(code) + "@" + std::to_string(p.line) + ":" + std::to_string(p.col) + " ";
+    }
+    reader_close_source();
+    return seen;
+  }
+
+ private:
+  std::string text_;
+};
+
+TEST_P(PositionLimit, ColumnStopsAtTheLimit) {
+  // From column 2^31-11: a tab to 2^31-7, a tab past the limit, then a name, a tab and a
+  // comma there, and a line feed back to column 1.
+  std::string seen = tokens_from("\t\tname\t,\nx ", SrcPos{5, INT_MAX - 10});
+  std::string at_limit = "@5:" + std::to_string(INT_MAX) + " ";
+  EXPECT_EQ(seen, std::to_string(TOK_IDENT) + at_limit + "44" + at_limit + std::to_string(TOK_IDENT) + "@6:1 ");
+}
+
+TEST_P(PositionLimit, LineStopsAtTheLimit) {
+  std::string seen = tokens_from("a\n\n\nb,", SrcPos{INT_MAX - 1, 1});
+  std::string last = "@" + std::to_string(INT_MAX) + ":";
+  EXPECT_EQ(seen, std::to_string(TOK_IDENT) + "@" + std::to_string(INT_MAX - 1) + ":1 " + std::to_string(TOK_IDENT) +
+                      last + "1 44" + last + "2 ");
+}
+
+TEST_P(PositionLimit, BlanksAndNamesStopAtTheLimit) {
+  // Runs of blanks that the block scanner takes eight at a time, and a long name.
+  std::string seen = tokens_from(std::string(20, ' ') + std::string(30, 'n') + "  ,", SrcPos{1, INT_MAX - 40});
+  std::string at_limit = "@1:" + std::to_string(INT_MAX) + " ";
+  EXPECT_EQ(seen, std::to_string(TOK_IDENT) + "@1:" + std::to_string(INT_MAX - 20) + " 44" + at_limit);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothScanners, PositionLimit, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Block" : "Plain"; });
+
+}  // namespace
