@@ -32,6 +32,8 @@ TEST_F(ExprTest, HexLiteralsSaturateAt7FFFFFFF) {
   EXPECT_EQ(hex_literal("0012"), 0x12);
   EXPECT_EQ(hex_literal("fF"), 0xFF);
   EXPECT_EQ(hex_literal("7FFFFFFF"), 0x7FFFFFFF);
+  EXPECT_EQ(hex_literal("7ffffff0"), 0x7FFFFFF0);  // the last digits below the limit
+  EXPECT_EQ(hex_literal("7FFFFFFE"), 0x7FFFFFFE);
   EXPECT_EQ(hex_literal("80000000"), 0x7FFFFFFF);
   EXPECT_EQ(hex_literal("FFFFFFFF"), 0x7FFFFFFF);
   EXPECT_EQ(hex_literal("123456789ABCDEF"), 0x7FFFFFFF);
@@ -113,6 +115,8 @@ TEST_F(ExprTest, MostNegativeByMinusOneIsSilent) {
   EXPECT_EQ(expr_div(def(INT32_MIN), def(-1)).value, INT32_MIN);
   EXPECT_EQ(expr_mod(def(INT32_MIN), def(-1)).value, 0);
   EXPECT_EQ(expr_div(def(INT32_MIN), def(1)).value, INT32_MIN);
+  EXPECT_EQ(expr_div(def(INT32_MIN), def(2)).value, -0x40000000);  // only the pair of both overflows
+  EXPECT_EQ(expr_div(def(9), def(-1)).value, -9);
   EXPECT_EQ(expr_mod(def(INT32_MIN), def(2)).value, 0);
   EXPECT_TRUE(stderr_text().empty());
   EXPECT_EQ(g->error_count, 0);

@@ -1,7 +1,8 @@
 // Hostile input, run in process where the input or the output is too big for a case
 // folder: stray bytes in every token position, 100,000-character lines, tokens at the
 // length limit, deep nesting up to and past the parser stack, 60,000 symbols, a source
-// cut after every token of a statement, and output that cannot be written.
+// cut after every token of a statement, writes that end where a buffer ends, and output
+// that cannot be written.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -608,6 +609,95 @@ TEST(HostileEndOfInput, AfterEveryTokenOfAStatement) {
     }
     EXPECT_EQ(r.err, err);
     EXPECT_EQ(r.out, out);
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Writes that end exactly where a buffer ends: the 64 KiB of standard output, the 512 bytes
+// a line is formatted in. Standard error goes to a file through its descriptor, so that a
+// byte written past the standard output buffer, onto the next stream, loses the lines
+// that follow it.
+
+constexpr size_t kOutBuffer = 65536;
+
+Outcome run_with_stderr_file(const std::string& source) {
+  const xtest::ScratchDir dir;
+  const std::string src = dir.write("edge.asm", source), err = (dir.path() / "err").string();
+  static const std::string no_input;
+  Outcome r;
+  RunIO io;
+  io.stdin_text = &no_input;
+  io.stdout_capture = &r.out;
+  io.stderr_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  io.xex_capture = &r.xex;
+  r.status = xexasm_run({src}, io);
+  close(io.stderr_fd);
+  r.err = xtest::read_file(err);
+  return r;
+}
+
+struct BufferEdge {
+  std::string what, source, out, err;
+};
+
+// A dump row that starts 32 bytes before the end of the buffer (rows are 33 bytes).
+BufferEdge dump_row_at_the_end() {
+  const std::string name(22, 'r'), zeros(16000, '\0');
+  BufferEdge e{"dump row", ".SECTION \"" + name + "\",$2000\n.DS 16000\n",
+               "Section:" + name + "  Start=2000  Size = 3e80\n***** PASS 2 *****\n" + dump(name, 0x2000, zeros) + kSymbols,
+               "Section:" + name + "  Start:2000 \nOutput Section " + name + ":2000::5e7f\n"};
+  const size_t first_row = e.out.find("00-00-00-00-00-00-00-00 ........\n");
+  EXPECT_EQ((kOutBuffer - 32 - first_row) % 33, 0u) << "no row starts 32 bytes before the end";
+  return e;
+}
+
+// A symbol line whose last byte would be the 65537th of standard output: a label of n
+// characters on .DS k, with n and k chosen so.
+BufferEdge symbol_line_one_past_the_end() {
+  for (int k = 15000;; k++) {
+    auto make = [k](const std::string& name) {
+      return BufferEdge{"symbol line", kSection + name + ": .DS " + std::to_string(k) + "\n",
+                        "Added " + name + "\nSection:c  Start=2000  Size = " + hex4(k) + "\n***** PASS 2 *****\n" +
+                            dump("c", 0x2000, std::string(k, '\0')) + kSymbols + name + "\t$2000\n",
+                        kSectionLine + output_line(0x2000, k)};
+    };
+    const size_t rest = kOutBuffer + 1 - make("").out.size();  // two bytes per character of the name
+    if (rest % 2 == 0 && rest >= 2 && rest / 2 <= 2047) return make(std::string(rest / 2, 'q'));
+  }
+}
+
+// An "Added" line whose name ends exactly at the end of the buffer, before its line feed:
+// 3400 "Generate Data Byte" lines of pass 1, then "Added " and a name of 930 characters.
+BufferEdge added_line_at_the_end() {
+  const std::string name(930, 'a');
+  std::string source = kSection, generated;
+  for (int i = 0; i < 3400; i++) source += ".DB 0\n", generated += "Generate Data Byte\n";
+  BufferEdge e{"Added line", source + name + ": NOP\n",
+               generated + "Added " + name + "\nSection:c  Start=2000  Size = 0d49\n***** PASS 2 *****\n" + generated +
+                   dump("c", 0x2000, std::string(3400, '\0') + "\xEA") + kSymbols + name + "\t$2d48\n",
+               kSectionLine + output_line(0x2000, 3401)};
+  EXPECT_EQ(generated.size() + 6 + name.size(), kOutBuffer);
+  return e;
+}
+
+// A section name of 478 characters makes its size line exactly 512 bytes long.
+BufferEdge line_of_512_bytes() {
+  const std::string name(478, 'x');
+  BufferEdge e{"512-byte line", ".SECTION \"" + name + "\",$2000\nNOP\n",
+               "Section:" + name + "  Start=2000  Size = 0001\n***** PASS 2 *****\n" + dump(name, 0x2000, "\xEA") + kSymbols,
+               "Section:" + name + "  Start:2000 \nOutput Section " + name + ":2000::2000\n"};
+  EXPECT_EQ(e.out.find('\n'), 511u);
+  return e;
+}
+
+TEST(HostileOutput, WritesThatEndAtTheEndOfABuffer) {
+  for (const BufferEdge& e : {dump_row_at_the_end(), symbol_line_one_past_the_end(), added_line_at_the_end(),
+                              line_of_512_bytes()}) {
+    SCOPED_TRACE(e.what);
+    Outcome r = run_with_stderr_file(e.source);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, e.out);
+    EXPECT_EQ(r.err, e.err);
   }
 }
 

@@ -2,7 +2,11 @@
 // them does for a few token sequences.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -419,12 +423,27 @@ TEST(ParseTables, StackLimitForPrefixMinusSigns) {
   EXPECT_EQ(run(126), Walker::STACK_OVERFLOW);
 }
 
-// Runs the table generator with the arguments; its standard error goes to `errors`.
-int run_generator(const xtest::ScratchDir& dir, const std::string& arguments, std::string* errors) {
+// Runs the table generator in `dir` with the arguments; its standard error goes to
+// `errors`. No file it writes may grow past `file_limit` bytes: a write beyond fails.
+int run_generator(const xtest::ScratchDir& dir, const std::vector<std::string>& args, std::string* errors,
+                  rlim_t file_limit = RLIM_INFINITY) {
   const std::filesystem::path err_path = dir.path() / "gen_tables.err";
-  std::string command = std::string("\"") + XEXASM_GEN_TABLES + "\" " + arguments + " >/dev/null 2>\"" +
-                        err_path.string() + "\"";
-  int status = std::system(command.c_str());
+  pid_t child = fork();
+  if (child == 0) {
+    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int null = open("/dev/null", O_WRONLY);
+    if (err < 0 || null < 0 || dup2(err, 2) < 0 || dup2(null, 1) < 0 || chdir(dir.path().c_str()) != 0) _exit(120);
+    struct rlimit limit = {file_limit, file_limit};
+    signal(SIGXFSZ, SIG_IGN);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(121);
+    std::vector<char*> argv{const_cast<char*>(XEXASM_GEN_TABLES)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(XEXASM_GEN_TABLES, argv.data());
+    _exit(122);
+  }
+  int status = -1;
+  if (child < 0 || waitpid(child, &status, 0) != child) return -1;
   *errors = xtest::read_file(err_path);
   std::filesystem::remove(err_path);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -436,17 +455,58 @@ TEST(GenTables, RefusesAConflictingGrammar) {
   const xtest::ScratchDir dir;
   const std::filesystem::path out = dir.path() / "tables.cpp", header = dir.path() / "parse_productions.h";
   std::string errors;
-  EXPECT_EQ(run_generator(dir, "\"" + out.string() + "\"", &errors), 0) << errors;
+  EXPECT_EQ(run_generator(dir, {out.string()}, &errors), 0) << errors;
   EXPECT_TRUE(std::filesystem::is_regular_file(out));
   EXPECT_TRUE(std::filesystem::is_regular_file(header));
   std::filesystem::remove(out);
   std::filesystem::remove(header);
 
-  EXPECT_NE(run_generator(dir, "--add-conflict \"" + out.string() + "\"", &errors), 0);
-  EXPECT_NE(errors.find("conflict"), std::string::npos) << errors;
+  // Number -> IDENT and Ident -> IDENT are both complete in the one state that an
+  // identifier inside an expression leads to: one reduce/reduce conflict, nothing else.
+  EXPECT_EQ(run_generator(dir, {"--add-conflict", out.string()}, &errors), 1);
+  EXPECT_NE(errors.find("reduce/reduce conflict"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("the grammar has 1 conflict(s)"), std::string::npos) << errors;
   EXPECT_FALSE(std::filesystem::exists(out));
   EXPECT_FALSE(std::filesystem::exists(header));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "a partial file was left behind";
+}
+
+// A bad command line ends the generator with status 2 before it writes anything.
+TEST(GenTables, RefusesABadCommandLine) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},                                      // no output
+      {"a.cpp", "b.cpp"},                      // two outputs
+      {"-x"},                                  // an option it does not know
+      {"--add-conflict", "-"},                 // likewise, after a known one
+      {"parse_productions.h"},                 // the output would be the header itself
+      {"sub/"},                                // no file name
+  };
+  for (const std::vector<std::string>& args : bad) {
+    const xtest::ScratchDir dir;
+    std::string shown, errors;
+    for (const std::string& a : args) shown += " '" + a + "'";
+    EXPECT_EQ(run_generator(dir, args, &errors), 2) << shown << ": " << errors;
+    EXPECT_NE(errors.find("usage: gen_tables"), std::string::npos) << shown << ": " << errors;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << shown << " wrote a file";
+  }
+}
+
+// A write that fails (here: past the file size limit) leaves neither file, nor either
+// temporary, whichever of the two it hits.
+TEST(GenTables, FailedWriteLeavesNoFile) {
+  const xtest::ScratchDir dir;
+  std::string errors;
+  ASSERT_EQ(run_generator(dir, {"tables.cpp"}, &errors), 0) << errors;
+  const auto header_size = std::filesystem::file_size(dir.path() / "parse_productions.h");
+  const auto tables_size = std::filesystem::file_size(dir.path() / "tables.cpp");
+  ASSERT_LT(header_size, tables_size);  // the header is written first, and whole in the second run
+  std::filesystem::remove(dir.path() / "parse_productions.h");
+  std::filesystem::remove(dir.path() / "tables.cpp");
+  for (rlim_t limit : {rlim_t{1024}, static_cast<rlim_t>(header_size)}) {
+    EXPECT_EQ(run_generator(dir, {"tables.cpp"}, &errors, limit), 1) << limit << ": " << errors;
+    EXPECT_NE(errors.find("gen_tables: cannot write"), std::string::npos) << limit << ": " << errors;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << limit << ": a partial file was left behind";
+  }
 }
 
 }  // namespace

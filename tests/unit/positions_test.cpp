@@ -45,9 +45,10 @@ TEST_P(PositionLimit, ColumnStopsAtTheLimit) {
 
 TEST_P(PositionLimit, LineStopsAtTheLimit) {
   std::string seen = tokens_from("a\n\n\nb,", SrcPos{INT_MAX - 1, 1});
-  std::string last = "@" + std::to_string(INT_MAX) + ":";
-  EXPECT_EQ(seen, std::to_string(TOK_IDENT) + "@" + std::to_string(INT_MAX - 1) + ":1 " + std::to_string(TOK_IDENT) +
-                      last + "1 44" + last + "2 ");
+  std::string last = std::string("@") + std::to_string(INT_MAX) + ":";
+  std::string first = std::string("@") + std::to_string(INT_MAX - 1) + ":1 ";
+  std::string ident = std::to_string(TOK_IDENT);
+  EXPECT_EQ(seen, ident + first + ident + last + "1 44" + last + "2 ");
 }
 
 TEST_P(PositionLimit, BlanksAndNamesStopAtTheLimit) {

@@ -1,0 +1,5 @@
+.SECTION "code",$2000
+.ORG 5 )
+, )
+NOP
+NOP

@@ -1,0 +1,5 @@
+.SECTION "a",$1000
+.DS n
+NOP
+.SECTION "b",$0002
+n:

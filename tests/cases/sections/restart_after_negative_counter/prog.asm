@@ -1,0 +1,3 @@
+.SECTION "a",$1000
+.DS -2
+.SECTION "a",$1000

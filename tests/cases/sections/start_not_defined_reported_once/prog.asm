@@ -1,0 +1,3 @@
+.SECTION "a",fwd
+.SECTION "a",fwd
+fwd: NOP
