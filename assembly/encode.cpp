@@ -36,7 +36,13 @@ void emit_branch(int pass, uint8_t opcode, ExprValue target, Section* s) {
   section_store(s, opcode);
   uint32_t next = static_cast<uint32_t>(s->start) + static_cast<uint32_t>(s->location_counter);
   int32_t displacement = static_cast<int32_t>(static_cast<uint32_t>(target.value) - next - 1u);
-  if (displacement < -128 || displacement > 127) report_error("Branch Out of Range at %04x\n", at & 0xFFFF);
+  if (displacement < -128 || displacement > 127) {
+    // The GNU form tells how far the target is: the displacement the branch would need.
+    if (g->gnu_messages)
+      report_error_at(g->statement_pos, "Branch Out of Range at %04x, distance %d\n", at & 0xFFFF, displacement);
+    else
+      report_error_at(g->statement_pos, "Branch Out of Range at %04x\n", at & 0xFFFF);
+  }
   section_store(s, static_cast<uint8_t>(displacement & 0xFF));
 }
 

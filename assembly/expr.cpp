@@ -49,7 +49,7 @@ ExprValue expr_xor(ExprValue a, ExprValue b) { return ExprValue{a.value ^ b.valu
 // symbol not yet defined. The one quotient that overflows wraps to itself.
 static bool divisor_zero(ExprValue b) {
   if (b.value != 0) return false;
-  if (b.defined) report_error("Division by Zero\n");
+  if (b.defined) report_error_at(g->operand_pos, "Division by Zero\n");
   return true;
 }
 

@@ -30,18 +30,18 @@ void section_statement(int pass, const char* name, const ExprValue* start) {
     g->sections->current = section_open(name, address);
     // A start taken from a label further down would silently load the section at 0.
     if (!existed && start && !start->defined) {
-      report_error("Section %s Start Not Defined\n", name);
+      report_error_at(g->statement_pos, "Section %s Start Not Defined\n", name);
       g->sections->current->trouble_reported = true;
     }
     return;
   }
   Section* s = static_cast<Section*>(table_find(g->sections->table, name));
-  if (!s) fatal("Section %s Undefined in Pass 2\n", name);
+  if (!s) fatal_at(g->statement_pos, "Section %s Undefined in Pass 2\n", name);
   g->sections->current = s;
   if (start) {
     // Restarting a section that already holds bytes overwrites them.
     if (s->location_counter != 0) {
-      report_error("Section %s Restarted\n", s->name);
+      report_error_at(g->statement_pos, "Section %s Restarted\n", s->name);
       s->trouble_reported = true;
     }
     s->location_counter = 0;
@@ -76,7 +76,7 @@ void section_store_outside(Section* s) {
   if (s->overflow_reported) return;
   s->overflow_reported = true;
   s->trouble_reported = true;
-  report_error("Section %s Overflow\n", s->name);
+  report_error_at(g->statement_pos, "Section %s Overflow\n", s->name);
 }
 
 void sections_check_sizes() {
@@ -89,6 +89,7 @@ void sections_check_sizes() {
 }
 
 Section* section_for_statement(Section* s) {
-  if (!s) fatal("No Section Selected, line %d, column %d\n", g->statement_pos.line, g->statement_pos.col);
+  const SrcPos& at = g->statement_pos;
+  if (!s) fatal_at(at, "No Section Selected, line %d, column %d\n", at.line, at.col);
   return s;
 }

@@ -11,19 +11,34 @@ struct Symbol {
   const char* name;
   uint16_t value;   // its address; 0 until a label defines it
   int16_t defined;  // 1 once a label has defined it in pass 1
+  bool predefined;  // its value was given before pass 1 (no label may define it)
 };
 
-// The module's record: the symbol table.
+// A predefined name (--define, --names): a value known before pass 1. The name enters the
+// symbol table, as a defined symbol, when pass 1 first meets it.
+struct PredefinedName {
+  const char* name;
+  uint16_t value;
+};
+
+// The module's record: the symbol table, and the predefined names beside it.
 struct Symbols {
-  NameTable* table = nullptr;  // a NameTable of SYMBOL_BUCKETS buckets
-  Arena memory;                // the symbols and their names
-  ~Symbols() { table_destroy(table); }
+  NameTable* table = nullptr;       // a NameTable of SYMBOL_BUCKETS buckets
+  NameTable* predefined = nullptr;  // PredefinedName records; null while there are none
+  Arena memory;                     // the symbols, the predefined names and their names
+  ~Symbols() {
+    table_destroy(table);
+    table_destroy(predefined);
+  }
 };
 
 constexpr int SYMBOL_BUCKETS = 59;
+constexpr int PREDEFINED_BUCKETS = 61;
 
 // Creates the empty symbol table.
 void symbols_start();
+// Gives `name` a value before pass 1; a later call for the same name replaces it.
+void symbol_predefine(const char* name, uint16_t value);
 Symbol* symbol_reference(const char* text);
 ExprValue label_define(int pass, Symbol* sym, Section* s);
 ExprValue symbol_value(Symbol* sym);

@@ -13,6 +13,7 @@ void out_init(OutStream& s, int fd, std::string* capture, bool line_flush) {
   s.capture = capture;
   s.line_flush = line_flush;
   s.failed = false;
+  s.discard = false;
   s.len = 0;
   s.fail_message = nullptr;
   s.fail_reported = false;
@@ -20,6 +21,10 @@ void out_init(OutStream& s, int fd, std::string* capture, bool line_flush) {
 
 bool out_flush(OutStream& s) {
   if (s.len == 0) return !s.failed;
+  if (s.discard) {
+    s.len = 0;
+    return !s.failed;
+  }
   if (s.failed) {
     s.len = 0;
     return false;

@@ -12,6 +12,7 @@ struct OutStream {
   std::string* capture = nullptr; // when set, bytes are appended here instead
   bool line_flush = false;        // flush after every formatted line (standard error)
   bool failed = false;            // a write failed; nothing more is attempted
+  bool discard = false;           // what is written is dropped (standard output of a quiet run)
   // The error a failed write reports, once, as soon as it shows (standard output); the run
   // goes on without the stream. Null for a stream whose failure is reported when it is
   // closed (the load file), or nowhere (standard error).

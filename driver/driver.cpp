@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <new>
 #include <vector>
@@ -10,9 +12,12 @@
 #include "assembly/section.h"
 #include "assembly/symbol.h"
 #include "base/diag.h"
+#include "driver/names.h"
+#include "driver/options.h"
 #include "driver/replace_file.h"
 #include "driver/run.h"
 #include "fast/fast.h"
+#include "output/listing.h"
 #include "output/reports.h"
 #include "output/xex.h"
 #include "parser/engine.h"
@@ -42,6 +47,15 @@ struct RunState {
   std::string output_name;
   int output_fd = -1;  // the load file's target, created while the arguments are read
   ReplacingFile replacing;
+  Options options;      // the command line
+  // What a listing is made of (--listing): pass 1's lines, pass 2's placements, the messages.
+  struct {
+    LineLog lines;
+    Placements placements;
+    MessageLog messages;
+  } listing;
+  std::string source;   // the source path (the last path given); none: standard input
+  bool have_source = false;
   ~RunState() {
     if (output_fd >= 0) ::close(output_fd);
   }
@@ -115,25 +129,93 @@ void open_output_for(const std::string& arg, const std::string& source) {
   written.push_back(std::move(w));
 }
 
-// The command line: -D turns debug mode on, other options are ignored, the last other
-// argument is the source, and each argument with a '.' names an output file at once.
-// Returns the source path, or null for standard input.
-const std::string* read_command_line(const std::vector<std::string>& args, std::string& path) {
-  bool have_path = false;
-  for (const std::string& arg : args)
-    if (arg.empty() || arg[0] != '-') path = arg;
-  for (const std::string& arg : args) {
-    if (!arg.empty() && arg[0] == '-') {
-      if (arg.size() > 1 && arg[1] == 'D') {
-        g->debug = true;
-        note("Debug Mode Is ON\n");
-      }
-      continue;
-    }
-    have_path = true;
-    open_output_for(arg, path);
+// An output file the command line names (-o, --deps) that is the source itself.
+bool names_the_source(const std::string& name) {
+  RunState& r = *state;
+  if (!r.have_source) return false;
+  struct stat src, out;
+  return name == r.source || (::stat(r.source.c_str(), &src) == 0 && ::stat(name.c_str(), &out) == 0 &&
+                              src.st_dev == out.st_dev && src.st_ino == out.st_ino);
+}
+
+// -o FILE: the load file goes there, and nowhere else. It is written at the end, and only
+// when the run succeeds; until then FILE is not touched. An INCLUDE of FILE is an error
+// (the reader is told of it as the load file's target).
+void take_output_option() {
+  RunState& r = *state;
+  r.output_name = r.options.output;
+  if (names_the_source(r.output_name)) fatal("Output %s Would Overwrite the Source\n", r.output_name.c_str());
+  if (r.io.xex_capture) return;
+  r.xex_open = true;
+  WrittenFile w;
+  w.name = r.output_name;
+  w.is_output = true;
+  if (struct stat st; ::stat(w.name.c_str(), &st) == 0) {
+    w.dev = static_cast<uint64_t>(st.st_dev);
+    w.ino = static_cast<uint64_t>(st.st_ino);
+    r.reader.written.push_back(std::move(w));
   }
-  return have_path ? &path : nullptr;
+}
+
+// The source paths and -D, in the order given: -D turns debug mode on, and each path with a
+// '.' names an output file at once (unless -o names the load file).
+void take_paths() {
+  RunState& r = *state;
+  const Options& o = r.options;
+  size_t debug = 0;
+  auto debug_before = [&](size_t paths) {
+    for (; debug < o.debug_at.size() && o.debug_at[debug] <= paths; debug++) {
+      if (g->quiet) continue;  // -q: nothing but errors, not even a trace
+      g->debug = true;
+      note("Debug Mode Is ON\n");
+    }
+  };
+  for (size_t i = 0; i < o.paths.size(); i++) {
+    debug_before(i);
+    if (!o.output_given) open_output_for(o.paths[i], r.source);
+  }
+  debug_before(o.paths.size());
+}
+
+// --help and --version: the text on standard output, and the run ends there.
+bool answer_only(const Options& o) {
+  if (o.help) {
+    std::string text = usage_text();
+    out_write(g->out, text.data(), text.size());
+  } else if (o.version) {
+    out_printf(g->out, "xexasm %s\n", XEXASM_VERSION);
+  }
+  return o.help || o.version;
+}
+
+// The command line: a refused one stops the run before anything is read or written; the
+// options take effect, the predefined names are given to the symbol table, and the paths
+// name the source and the output files. False when the run ends here (--help, --version).
+bool take_command_line(const std::vector<std::string>& args) {
+  RunState& r = *state;
+  r.options = read_options(args);
+  const Options& o = r.options;
+  if (!o.error.empty()) fatal("%s%s\n%s\n", "xexasm: ", o.error.c_str(), usage_line());
+  if (answer_only(o)) return false;
+  if (!o.paths.empty()) {
+    r.source = o.paths.back();
+    r.have_source = true;
+  }
+  bool has_dot = std::any_of(o.paths.begin(), o.paths.end(), [](const std::string& p) { return p.find('.') != std::string::npos; });
+  if (!o.deps.empty()) {
+    if (!o.output_given && !has_dot) fatal("xexasm: --deps needs the load file's name (-o FILE, or a source name with a '.')\n");
+    if (names_the_source(o.deps)) fatal("Output %s Would Overwrite the Source\n", o.deps.c_str());
+    if (o.output_given && o.deps == o.output) fatal("xexasm: --deps and -o name the same file\n");
+  }
+  if (o.quiet) {
+    g->quiet = true;
+    g->out.discard = true;
+  }
+  r.reader.include_dirs = o.include_dirs;
+  predefine_names(o);
+  if (o.output_given) take_output_option();
+  take_paths();
+  return true;
 }
 
 // What a pass starts with: the source opened from its start, the pass number, for pass 2
@@ -159,6 +241,7 @@ void begin_pass(int n, const std::string* source) {
 void finish_output() {
   RunState& r = *state;
   if (!r.xex_open) return;
+  if (r.options.output_given && g->error_count > 0) return;  // -o FILE keeps its bytes
   if (r.io.xex_capture) {
     write_binary_load_file(r.xex, r.sections.table);
     out_flush(r.xex);
@@ -173,6 +256,12 @@ void finish_output() {
     if (ok) ok = replacing_commit(r.replacing);
     else replacing_abandon(r.replacing);
   } else {
+    // -o FILE is opened only now, when it is written.
+    if (r.output_fd < 0) r.output_fd = ::open(r.output_name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (r.output_fd < 0) {
+      report_error("Could Not open %s for Output\n", r.output_name.c_str());
+      return;
+    }
     empty_file(r.output_fd);
     out_init(r.xex, r.output_fd, nullptr, false);
     write_binary_load_file(r.xex, r.sections.table);
@@ -184,6 +273,88 @@ void finish_output() {
   r.xex.fd = -1;
   r.xex_written = ok;
   if (!ok) report_error("Could not write %s\n", r.output_name.c_str());
+}
+
+// A name in a make rule: a blank or '#' behind a backslash, '$' doubled.
+std::string make_quoted(const std::string& name) {
+  std::string q;
+  for (char c : name) {
+    if (c == ' ' || c == '\t' || c == '#') q += '\\';
+    else if (c == '$') q += '$';
+    q += c;
+  }
+  return q;
+}
+
+bool write_all(int fd, const std::string& bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// A small file written whole: beside its target and renamed over it, or in place when
+// nothing can be made beside it.
+bool write_file_whole(const std::string& path, const std::string& bytes) {
+  ReplacingFile f;
+  if (replacing_open(f, path)) {
+    if (write_all(f.fd, bytes)) return replacing_commit(f);
+    replacing_abandon(f);
+    return false;
+  }
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) return false;
+  bool ok = write_all(fd, bytes);
+  return ::close(fd) == 0 && ok;
+}
+
+// One of the files that the INCLUDEs read (by device and inode).
+bool is_included(const std::string& name) {
+  struct stat out, in;
+  if (::stat(name.c_str(), &out) != 0) return false;
+  for (const std::string& path : state->reader.included)
+    if (::stat(path.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) return true;
+  return false;
+}
+
+// --deps=FILE, after a run without errors: a make rule whose target is the load file and
+// whose prerequisites are the source and every file that INCLUDE read (in the order first
+// read), then an empty rule for each included file, so that make goes on when one of them
+// is deleted.
+void write_deps() {
+  RunState& r = *state;
+  const std::string& file = r.options.deps;
+  if (file.empty() || g->error_count > 0) return;
+  if (is_included(file)) {
+    report_error("Output %s Would Overwrite an Include File\n", file.c_str());
+    return;
+  }
+  std::string rule = make_quoted(r.output_name) + ":";
+  if (r.have_source) rule += " " + make_quoted(r.source);
+  for (const std::string& path : r.reader.included) rule += " " + make_quoted(path);
+  rule += "\n";
+  for (const std::string& path : r.reader.included) rule += "\n" + make_quoted(path) + ":\n";
+  if (!write_file_whole(file, rule)) report_error("Could not write %s\n", file.c_str());
+}
+
+// The reports on standard output (none in a quiet run).
+void print_reports() {
+  if (g->quiet) return;
+  dump_sections(g->out, state->sections.table);
+  list_symbols(g->out, state->symbols.table);
+}
+
+// The files of the end of a run: the make rule and the load file. A file that is written
+// only when the run succeeds waits until standard output has been written, whose failure
+// is an error too.
+void write_outputs() {
+  RunState& r = *state;
+  if ((r.options.output_given || !r.options.deps.empty()) && !out_flush(g->out)) stream_failed(g->out);
+  write_deps();
+  finish_output();
 }
 
 // The end of every run, completed or stopped: an output file that the run created and did
@@ -213,14 +384,69 @@ void settle_outputs() {
   r.output_fd = -1;
 }
 
+// --messages=gnu and --listing: the messages name their file, and what a listing is made of
+// is kept from here on (nothing of it otherwise).
+void start_listing_and_messages() {
+  RunState& r = *state;
+  g->gnu_messages = r.options.gnu_messages;
+  g->inputs.keep = r.options.gnu_messages || !r.options.listing.empty();
+  if (r.options.listing.empty()) return;
+  g->lines = &r.listing.lines;
+  g->placements = &r.listing.placements;
+  g->messages = &r.listing.messages;
+}
+
+// A file written at the end (--listing, --labels): never over the source or an included
+// file; whole (beside its target, then renamed over it; in place when nothing can be made
+// beside it), or, when writing fails, reported.
+void write_report_file(const std::string& file, void (*write)(OutStream&)) {
+  if (names_the_source(file)) return report_error("Output %s Would Overwrite the Source\n", file.c_str());
+  if (is_included(file)) return report_error("Output %s Would Overwrite an Include File\n", file.c_str());
+  ReplacingFile beside;
+  bool replacing = replacing_open(beside, file);
+  int fd = replacing ? beside.fd : ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+  bool ok = fd >= 0;
+  if (ok) {
+    auto out = std::make_unique<OutStream>();
+    out_init(*out, fd, nullptr, false);
+    write(*out);
+    ok = out_flush(*out);
+    if (!replacing && ::close(fd) != 0) ok = false;
+  }
+  if (replacing && ok) ok = replacing_commit(beside);
+  if (!ok) report_error("Could not write %s\n", file.c_str());
+}
+
+// The end of a run, also of one that a fatal error stopped (`stopped`): the listing, with
+// every message so far, and, after a run that completed (as the load file), the label file.
+void write_listing_and_labels(bool stopped) {
+  RunState& r = *state;
+  bool listing = g->lines != nullptr;  // asked for, and not yet written
+  g->lines = nullptr;
+  g->messages = nullptr;  // the messages about these files are not listed in them
+  try {
+    if (!stopped && !r.options.labels.empty())
+      write_report_file(r.options.labels, [](OutStream& out) { write_label_file(out, state->symbols.table); });
+    if (!listing) return;
+    write_report_file(r.options.listing, [](OutStream& out) {
+      RunState& s = *state;
+      write_listing(out, s.listing.lines, s.listing.placements, s.listing.messages, s.sections.table,
+                    s.symbols.table);
+    });
+  } catch (...) {
+    if (!stopped) throw;  // a second stop ends the run as the first did
+  }
+}
+
 // The pipeline: command line, pass 1 (measure), buffers, pass 2 (store), reports, load file.
 void assemble(const std::vector<std::string>& args) {
   RunState& r = *state;
   reader_init(UNGET_CAPACITY);
   symbols_start();
   sections_start();
-  std::string path;
-  const std::string* source = read_command_line(args, path);
+  if (!take_command_line(args)) return;
+  start_listing_and_messages();
+  const std::string* source = r.have_source ? &r.source : nullptr;
   // Debug mode traces every token of both passes: only the plain scanner and parser do.
   r.fast.reset(fast_create(g->debug ? FAST_NONE : r.io.fast, r.io.trace_limit));
 
@@ -237,9 +463,9 @@ void assemble(const std::vector<std::string>& args) {
   reader_close_source();
   sections_check_sizes();
 
-  dump_sections(g->out, r.sections.table);
-  list_symbols(g->out, r.symbols.table);
-  finish_output();
+  print_reports();
+  write_outputs();
+  write_listing_and_labels(false);
 }
 
 // Sets up a run's state and streams; null when its memory cannot be had.
@@ -309,6 +535,7 @@ int xexasm_run(const std::vector<std::string>& args, const RunIO& io) {
       status = stop.status;
     }
   }
+  if (stopped) write_listing_and_labels(true);
   settle_outputs();
   // A failed write of standard output is reported once, whenever it shows.
   if (!out_flush(g->out)) stream_failed(g->out);

@@ -1,9 +1,10 @@
 // The command line. The arguments are taken in order: -D turns debug mode on (only the
 // second character counts, so -Dxyz does too), the options below take effect, any other
-// argument that begins with '-' is ignored (a lone '-' included), except an unknown long
-// option (--...), which is refused; every other argument is a source path, the last one
-// wins, and each names an output file (Options::outputs) unless -o gives one.
+// argument that begins with '-' is ignored (a lone '-' and a lone '--' included), except an
+// unknown long option (--...), which is refused; every other argument is a source path,
+// the last one wins, and each names an output file unless -o gives one.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,9 @@ struct Options {
   bool help = false;      // -h, --help
   bool version = false;   // --version
   bool quiet = false;     // -q, --quiet
-  int debug_flags = 0;    // each -D... (each writes "Debug Mode Is ON")
+  // Each -D...: the number of source paths given before it (each writes "Debug Mode Is
+  // ON", in its place among the output files that the paths create).
+  std::vector<size_t> debug_at;
   std::vector<std::string> paths;  // the non-option arguments, in order
   std::string output;              // -o FILE, --output=FILE; empty: formed from each path
   bool output_given = false;
@@ -32,5 +35,7 @@ struct Options {
 
 // Reads the arguments (program name excluded). `error` tells what was refused.
 Options read_options(const std::vector<std::string>& args);
-// The usage text of --help (and, its first line, of a refused command line).
-const char* usage_text();
+// The usage text of --help; its first line (without its line feed) also follows the
+// message of a refused command line.
+std::string usage_text();
+const char* usage_line();

@@ -1,9 +1,9 @@
 ; colors.asm: cycle the five colour registers through a table of colours,
 ; one step every four frames, until RESET is pressed.
 ;
-;   xexasm colors.asm       assembles it into colors.xex
+;   xexasm --names=atari.names colors.asm     assembles it into colors.xex
 ;
-; The OS copies its shadow registers COLOR0-COLOR4 ($02C4-$02C8) into the
+; The OS copies its shadow registers COLOR0-COLOR4 (atari.names) into the
 ; colour chip in every vertical blank. On the text screen that DOS leaves,
 ; COLOR1 gives the brightness of the letters, COLOR2 the background and
 ; COLOR4 the border. Neighbouring table entries differ in brightness, so
@@ -23,7 +23,7 @@ step:	LDA phase
 	TAX			; X: index into the table
 	LDY #0			; Y: colour register, 0 to 4
 reg:	LDA colours,X
-	STA $02C4,Y		; COLOR0 + Y
+	STA COLOR0,Y		; COLOR0 + Y
 	INX
 	TXA
 	AND #15			; the table wraps around after 16 entries
@@ -33,10 +33,10 @@ reg:	LDA colours,X
 	BNE reg
 
 	LDA #0
-	STA $4D			; ATRACT: keep the attract mode from dimming the screen
+	STA ATRACT		; keep the attract mode from dimming the screen
 	LDX #4			; wait four frames
-frame:	LDA $14			; RTCLOK+2 counts the frames
-tick:	CMP $14
+frame:	LDA RTCLOK+2		; the frame counter's low byte
+tick:	CMP RTCLOK+2
 	BEQ tick
 	DEX
 	BNE frame
@@ -47,5 +47,5 @@ tick:	CMP $14
 colours: .DB $04,$1C,$24,$3C,$44,$5C,$64,$7C
 	.DB $84,$9C,$A4,$BC,$C4,$DC,$E4,$FC
 
-	.SECTION "run",$02E0	; RUNAD: the run address
+	.SECTION "run",RUNAD	; where DOS starts the program
 	.DW start

@@ -1,12 +1,12 @@
 ; marquee.asm: scroll a message along the top line of the screen, until
 ; RESET is pressed.
 ;
-;   cd examples && xexasm marquee.asm     assembles it into marquee.xex
+;   xexasm --names=atari.names marquee.asm    assembles it into marquee.xex
 ;
 ; The program is made of three files: this one, marquee_vars.inc (its
 ; zero-page variables) and marquee_text.inc (the message, in a section of
-; its own). INCLUDE opens a file relative to the working folder, so
-; assemble it from inside examples/.
+; its own). An INCLUDE that is not found in the working folder is looked
+; for beside the file that holds it, so this works from any folder.
 
 ; First the variables: zero-page labels must be known before the code uses
 ; them, or the two passes choose different instruction sizes.
@@ -20,7 +20,7 @@ show:	LDX first		; X: message character for the leftmost column
 column:	LDA message,X
 	SEC
 	SBC #$20		; ATASCII $20-$5F to the screen's internal code
-	STA ($58),Y		; SAVMSC ($58/$59): the address of screen memory
+	STA (SAVMSC),Y		; SAVMSC: the address of screen memory
 	INX
 	CPX #message_end-message
 	BNE inside
@@ -31,8 +31,8 @@ inside:	INY
 
 	LDA #6			; keep it for six frames
 	STA delay
-frame:	LDA $14			; RTCLOK+2 counts the frames
-tick:	CMP $14
+frame:	LDA RTCLOK+2		; the frame counter's low byte
+tick:	CMP RTCLOK+2
 	BEQ tick
 	DEC delay
 	BNE frame
@@ -47,5 +47,5 @@ tick:	CMP $14
 
 	INCLUDE "marquee_text.inc"
 
-	.SECTION "run",$02E0	; RUNAD: the run address
+	.SECTION "run",RUNAD	; where DOS starts the program
 	.DW start

@@ -1,38 +1,36 @@
 ; print.asm: print a few lines through the OS's screen editor, wait for a
 ; key, and go back to DOS.
 ;
-;   xexasm print.asm        assembles it into print.xex
+;   xexasm --names=atari.names print.asm      assembles it into print.xex
 ;
-; CIO, the OS's central input/output routine (CIOV, $E456), does the work.
-; IOCB 0, the control block at $0340, is the screen editor E:, which the OS
-; keeps open. The program fills in the command, the buffer address and the
+; CIO, the OS's central input/output routine (CIOV), does the work. IOCB 0,
+; the control block at $0340, is the screen editor E:, which the OS keeps
+; open. The program fills in the command, the buffer address and the
 ; buffer length, and calls CIO with X holding the IOCB number times 16.
-;
-; xexasm has no equates: the OS addresses are written as numbers, with
-; their names in the comments.
+; The OS's names (CIOV, ICCOM, CH, ...) come from atari.names.
 
 	.SECTION "code",$2000
 start:	LDX #0			; IOCB 0 (X = IOCB number * 16)
-	LDA #$0B		; command: put characters
-	STA $0342,X		; ICCOM
+	LDA #PUTCHR		; command: put characters
+	STA ICCOM,X
 	LDA #>text		; buffer address: > takes the low byte
-	STA $0344,X		; ICBAL
+	STA ICBAL,X
 	LDA #<text		; < takes the high byte
-	STA $0345,X		; ICBAH
+	STA ICBAH,X
 	LDA #>[text_end-text]	; buffer length, low byte
-	STA $0348,X		; ICBLL
+	STA ICBLL,X
 	LDA #<[text_end-text]	; and high byte
-	STA $0349,X		; ICBLH
-	JSR $E456		; CIOV; the status comes back in Y, negative on error
+	STA ICBLH,X
+	JSR CIOV		; the status comes back in Y, negative on error
 	BMI done		; nothing to wait for if the screen editor failed
 
 	LDA #$FF
-	STA $02FC		; CH: forget any key pressed before
-key:	LDA $02FC		; CH holds $FF until a key is pressed
+	STA CH			; forget any key pressed before
+key:	LDA CH			; $FF until a key is pressed
 	CMP #$FF
 	BEQ key
 	LDA #$FF
-	STA $02FC		; take the key, so that DOS does not see it
+	STA CH			; take the key, so that DOS does not see it
 done:	RTS			; back to DOS
 
 text:	.DB $7D			; ATASCII "clear screen"
@@ -45,6 +43,6 @@ text:	.DB $7D			; ATASCII "clear screen"
 text_end:
 
 ; The load format's run address: DOS jumps to the address stored in RUNAD
-; ($02E0) once the whole file is loaded.
-	.SECTION "run",$02E0
+; once the whole file is loaded.
+	.SECTION "run",RUNAD
 	.DW start

@@ -65,18 +65,28 @@ void put(Recording& rec, const void* bytes, size_t n) {
 enum Reads : uint8_t { READS_NOTHING, READS_TEXT, READS_NUMBER, READS_SYMBOL, NOT_RECORDED };
 struct ReadsTable {
   Reads of[PRODUCTION_COUNT];
+  // Whether the unit keeps its entry's position, when positions are kept: statements, and
+  // the operands that a message about a name or a divisor points at (a primary, a prefix
+  // operator's unary: the last recorded action on a divisor's entry is one of them).
+  bool position[PRODUCTION_COUNT];
   ReadsTable() {
-    for (int q = 0; q < PRODUCTION_COUNT; q++) of[q] = action_passes_value(q) ? NOT_RECORDED : READS_NOTHING;
+    for (int q = 0; q < PRODUCTION_COUNT; q++) {
+      of[q] = action_passes_value(q) ? NOT_RECORDED : READS_NOTHING;
+      position[q] = is_statement_production(q);
+    }
     of[P_String__STRING] = READS_TEXT;
     of[P_Number__NUMBER] = of[P_Number__HEX_NUMBER] = of[P_Number__CHAR_CONSTANT] = READS_NUMBER;
     of[P_Ident__IDENT] = READS_SYMBOL;
+    for (int q : {P_primary__Ident, P_primary__Number, P_primary__LBRACKET_expr_RBRACKET, P_unary__MINUS_unary,
+                  P_unary__GREATER_unary, P_unary__LESS_unary})
+      position[q] = true;
   }
 };
 const ReadsTable reads;
 
-// One unit, kept together in one chunk: the production and the base entry, then what the
-// action read: a string's text with its NUL, a number's value (the action has just worked
-// it out), or the symbol the lookup found.
+// One unit, kept together in one chunk: the production and the base entry, the entry's
+// position where it is kept, then what the action read: a string's text with its NUL, a
+// number's value (the action has just worked it out), or the symbol the lookup found.
 [[gnu::noinline]] void record_string(Recording& rec, int production, int base, const char* text) {
   size_t n = std::strlen(text) + 1;
   uint8_t* at = room(rec, 2 + n);
@@ -87,10 +97,37 @@ const ReadsTable reads;
   rec.cur = at + 2 + n;
 }
 
+[[gnu::noinline]] void record_with_position(Recording& rec, int production, int base, const ParseValue& v) {
+  Reads what = reads.of[production];
+  size_t n = what == READS_TEXT ? std::strlen(v.text) + 1 : sizeof(Symbol*);
+  uint8_t* at = room(rec, 2 + sizeof(SrcPos) + n);
+  if (!at) return;
+  at[0] = static_cast<uint8_t>(production);
+  at[1] = static_cast<uint8_t>(base);
+  at += 2;
+  if (reads.position[production]) {
+    std::memcpy(at, &v.pos, sizeof v.pos);
+    at += sizeof v.pos;
+  }
+  if (what == READS_TEXT) {
+    std::memcpy(at, v.text, n);
+    at += n;
+  } else if (what == READS_SYMBOL) {
+    std::memcpy(at, &v.symbol, sizeof v.symbol);
+    at += sizeof v.symbol;
+  } else if (what == READS_NUMBER) {
+    std::memcpy(at, &v.integer, sizeof v.integer);
+    at += sizeof v.integer;
+  }
+  rec.cur = at;
+}
+
 void on_acted(void* context, int production, int base, const ParseValue& v) {
   Recording& rec = *static_cast<Recording*>(context);
   Reads what = reads.of[production];
   if (what == NOT_RECORDED || !rec.on) return;
+  if (rec.positions && reads.position[production]) [[unlikely]]
+    return record_with_position(rec, production, base, v);
   if (what == READS_TEXT) return record_string(rec, production, base, v.text);
   uint8_t* at = room(rec, 2 + sizeof(Symbol*));
   if (!at) return;
@@ -110,9 +147,10 @@ void on_acted(void* context, int production, int base, const ParseValue& v) {
 // An include switch in the record: the mark and the file's number (its name is kept once).
 void on_opened(void* context, InputStream& in, bool regular) {
   Recording& rec = *static_cast<Recording*>(context);
-  auto [at, fresh] = rec.file_of.try_emplace(in.name, static_cast<uint32_t>(rec.files.size()));
+  // The key: the path, a NUL, the name (one path may be included under two names).
+  auto [at, fresh] = rec.file_of.try_emplace(in.path + '\0' + in.name, static_cast<uint32_t>(rec.files.size()));
   uint32_t file = at->second;
-  if (fresh) rec.files.push_back(ReadFile{in.name});
+  if (fresh) rec.files.push_back(ReadFile{in.name, in.path});
   if (!regular) rec.files[file].regular = false;
   size_t slot = 0;
   while (slot < rec.reading.size() && rec.reading[slot].active) slot++;
@@ -162,10 +200,10 @@ void on_closed(void* context, InputStream& in) {
 bool unchanged(const Recording& rec, const ReadFile& f) {
   if (!f.regular || !f.consistent || !f.seen) return false;
   struct stat st;
-  if (::stat(f.name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::stat(f.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   uint64_t size = static_cast<uint64_t>(st.st_size);
   if (size < f.size || (f.read_to_end && size != f.size)) return false;
-  int fd = ::open(f.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  int fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
   // Still the file that was looked at (not swapped for another since).
   struct stat opened;
@@ -190,6 +228,7 @@ void record_start(Recording& rec, size_t limit) {
   rec.on = true;
   rec.usable = true;
   rec.limit = limit;
+  rec.positions = g->gnu_messages;
   if (getrandom(rec.key, sizeof rec.key, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof rec.key)) rec.usable = false;
   g->parser->watch = ParseWatch{&rec, nullptr, on_acted};
   g->reader->watch = ReaderWatch{&rec, on_opened, on_read, on_closed};
@@ -225,7 +264,12 @@ namespace {
 // specialised steps leave the action out: a number's entry gets the value that the
 // action worked out from the same text in pass 1, and an identifier's entry the symbol
 // that the lookup of the same name found (pass 2 creates no symbols).
+template <bool kPositions>
 const uint8_t* replay_action(const uint8_t* p, int production, ParseValue* v) {
+  if (kPositions && reads.position[production]) {
+    std::memcpy(&v->pos, p, sizeof v->pos);
+    p += sizeof v->pos;
+  }
   switch (reads.of[production]) {
     case READS_TEXT:
       v->text = reinterpret_cast<const char*>(p);
@@ -258,9 +302,9 @@ const uint8_t* replay_mark(const Recording& rec, const uint8_t* p, int mark) {
   return p + sizeof file;
 }
 
-}  // namespace
 
-void record_replay(Recording& rec) {
+template <bool kPositions>
+void replay_all(Recording& rec) {
   ParseValue stack[PARSER_STACK_LIMIT] = {};
   for (const std::vector<uint8_t>& chunk : rec.chunks) {
     const uint8_t* p = chunk.data();
@@ -272,7 +316,14 @@ void record_replay(Recording& rec) {
         continue;
       }
       ParseValue* v = &stack[*p++];
-      p = replay_action(p, unit, v);
+      p = replay_action<kPositions>(p, unit, v);
     }
   }
+}
+
+}  // namespace
+
+void record_replay(Recording& rec) {
+  if (rec.positions) replay_all<true>(rec);
+  else replay_all<false>(rec);
 }

@@ -10,8 +10,12 @@
 // Contract: the replay makes the same reduction_action calls, in the same order, on
 // entries that hold what a plain pass 2's entries would hold when the action reads them
 // (the token texts, the results of earlier actions), and writes the include names at the
-// same points, so every output is the same as a plain pass 2's. Entries carry no source
-// position: the only message that prints one (no section selected) stops pass 1 first.
+// same points, so every output is the same as a plain pass 2's. Without positions asked
+// for, entries carry no source position: the only plain message that prints one (no
+// section selected) stops pass 1 first. With them (messages that name their file, a
+// listing), every action whose entry's position a message or the listing reads carries
+// it: a statement's (its first token), an operand's (a name, a number, a bracket, a prefix
+// operator: what a message about a name or a divisor points at).
 // Two specialised steps: a number's entry gets the value that its action worked out from
 // the same text in pass 1, and an identifier's entry the symbol that pass 1's lookup found
 // (pass 2 creates no symbols, so the lookup of the same name would find the same one);
@@ -35,7 +39,8 @@
 // A file pass 1 read, by name (one entry however often it was opened): what it read of it,
 // as its size and a keyed hash of its bytes, which every opening must have read alike.
 struct ReadFile {
-  std::string name;
+  std::string name;         // as the INCLUDE wrote it (printed when the replay enters it)
+  std::string path;         // where it was opened (checked before pass 2 replays)
   bool regular = true;      // every opening found a regular file
   bool consistent = true;   // every opening read the same bytes, as far
   bool seen = false;        // an opening has been read whole: the fields below are set
@@ -105,11 +110,14 @@ struct OpenRead {
 
 struct Recording {
   bool on = false;       // recording
+  // Positions are kept too (messages that name their file and line, a listing): each
+  // action whose entry's position a message or the listing reads carries it.
+  bool positions = false;
   bool usable = false;   // pass 1 recorded everything
   size_t limit = 0;      // the most bytes the record may take
   std::vector<std::vector<uint8_t>> chunks;  // the record, in chunks that never move
-  std::vector<ReadFile> files;               // one per name: memory follows the distinct
-  std::map<std::string, uint32_t> file_of;   // names, not the number of includes entered
+  std::vector<ReadFile> files;               // one per name and path: memory follows the
+  std::map<std::string, uint32_t> file_of;   // distinct files, not the number of includes entered
   uint64_t key[2] = {};  // the hash's key, new for each run
   std::vector<OpenRead> reading;
   uint8_t* cur = nullptr;       // where the next unit goes in the last chunk

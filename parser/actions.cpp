@@ -1,6 +1,9 @@
 // The semantic action of every production: the whole of the assembler's work.
 #include "parser/actions.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "assembly/data.h"
 #include "assembly/encode.h"
 #include "assembly/expr.h"
@@ -8,6 +11,7 @@
 #include "assembly/symbol.h"
 #include "parse_productions.h"
 #include "parser/grammar.h"
+#include "parser/placements.h"
 
 namespace {
 
@@ -151,8 +155,14 @@ bool operator_action(int production, ParseValue* base) {
     case P_arith__arith_PLUS_mulexp: base->expr = expr_add(base->expr, rhs[2].expr); return true;
     case P_arith__arith_MINUS_mulexp: base->expr = expr_sub(base->expr, rhs[2].expr); return true;
     case P_mulexp__mulexp_STAR_unary: base->expr = expr_mul(base->expr, rhs[2].expr); return true;
-    case P_mulexp__mulexp_SLASH_unary: base->expr = expr_div(base->expr, rhs[2].expr); return true;
-    case P_mulexp__mulexp_PERCENT_unary: base->expr = expr_mod(base->expr, rhs[2].expr); return true;
+    case P_mulexp__mulexp_SLASH_unary:
+      g->operand_pos = rhs[2].pos;
+      base->expr = expr_div(base->expr, rhs[2].expr);
+      return true;
+    case P_mulexp__mulexp_PERCENT_unary:
+      g->operand_pos = rhs[2].pos;
+      base->expr = expr_mod(base->expr, rhs[2].expr);
+      return true;
     case P_unary__MINUS_unary: base->expr = expr_negate(rhs[1].expr); return true;
     case P_unary__GREATER_unary: base->expr = expr_low_byte(rhs[1].expr); return true;
     case P_unary__LESS_unary: base->expr = expr_high_byte(rhs[1].expr); return true;
@@ -169,9 +179,13 @@ void operand_action(int production, ParseValue* base) {
     case P_Number__NUMBER: base->integer = decimal_literal(base->text); return;
     case P_Number__HEX_NUMBER: base->integer = hex_literal(base->text); return;
     case P_Number__CHAR_CONSTANT: base->integer = char_literal(base->text); return;
-    case P_Ident__IDENT: base->symbol = symbol_reference(base->text); return;
+    case P_Ident__IDENT:
+      g->operand_pos = base->pos;
+      base->symbol = symbol_reference(base->text);
+      return;
     case P_primary__Ident: {
       Symbol* sym = base->symbol;
+      g->operand_pos = base->pos;
       base->expr = symbol_value(sym);
       return;
     }
@@ -191,12 +205,16 @@ void operand_action(int production, ParseValue* base) {
   }
 }
 
-// Whether messages about the statement that the production completes point at its first
-// token (code, data, labels: the statements that need a current section).
+bool is_section_statement(int production) {
+  return production == P_directive__DOT_SECTIONTOK_String_COMMA_expr || production == P_directive__DOT_SECTIONTOK_String;
+}
+
+// Whether the production completes a statement whose messages point at its first token
+// (code, data, labels, sections), and which the listing shows.
 bool starts_statement(int production) {
   return is_instruction(production) || production == P_directive__DOT_DB_DBlist ||
          production == P_directive__DOT_DW_DBlist || production == P_directive__DOT_DL_DBlist ||
-         production == P_directive__DOT_DS_expr || production == P_lable__Ident_COLON;
+         production == P_directive__DOT_DS_expr || production == P_lable__Ident_COLON || is_section_statement(production);
 }
 
 // Which of the functions above carries out each production's action, worked out once.
@@ -218,8 +236,9 @@ const ActionGroups groups;
 
 }  // namespace
 
-void reduction_action(int production, ParseValue* base) {
-  if (groups.statement[production]) g->statement_pos = base->pos;
+namespace {
+
+void action_of_group(int production, ParseValue* base) {
   switch (groups.of[production]) {
     case GROUP_INSTRUCTION: return instruction_action(production, base);
     case GROUP_DIRECTIVE: directive_action(production, base); return;
@@ -227,6 +246,71 @@ void reduction_action(int production, ParseValue* base) {
     default: return operand_action(production, base);
   }
 }
+
+PlacementKind placement_kind(int production) {
+  if (is_section_statement(production)) return PLACED_SECTION;
+  if (production == P_directive__DOT_DS_expr) return PLACED_SPACE;
+  if (production == P_lable__Ident_COLON) return PLACED_LABEL;
+  return PLACED_BYTES;
+}
+
+// A statement when a listing is written: pass 1 notes where it begins, pass 2 what it
+// placed where (in the entry of the same number).
+[[gnu::noinline]] void placed_statement(int production, ParseValue* base) {
+  Placements& placed = *g->placements;
+  // The messages of its action are the statement's (its number, until it is done).
+  uint32_t number = g->statement_number;
+  if (g->pass != 2) {
+    const SrcPos& at = g->statement_pos;
+    placed.list.push_back(Placement{at.input, at.line, 0, 0, placement_kind(production)});
+    action_of_group(production, base);
+    if (g->statement_number < UINT32_MAX) g->statement_number++;
+    return;
+  }
+  const Section* before = g->sections->current;
+  int32_t from = before ? before->location_counter : 0;
+  action_of_group(production, base);
+  if (g->statement_number < UINT32_MAX) g->statement_number++;
+  if (number == 0) {
+    // Room for as many bytes as the sections hold.
+    size_t bytes = 0;
+    table_visit(g->sections->table, [&](void* s) { bytes += static_cast<size_t>(static_cast<Section*>(s)->size); });
+    placed.bytes.reserve(bytes);
+  }
+  if (number >= placed.list.size()) {
+    // More statements than pass 1 made (its source changed since): placed where they are.
+    const SrcPos& at = g->statement_pos;
+    placed.list.push_back(Placement{at.input, at.line, 0, 0, placement_kind(production)});
+  }
+  const Section* s = g->sections->current;
+  if (!s) return;
+  if (s != placed.last) {
+    auto [it, fresh] = placed.number_of.try_emplace(s, static_cast<uint32_t>(placed.sections.size() + 1));
+    if (fresh) placed.sections.push_back(s);
+    placed.last = s;
+    placed.last_number = it->second;
+  }
+  Placement& p = placed.list[number];
+  p.section = placed.last_number;
+  p.to = s->location_counter;
+  // The bytes it stored: those that fell inside the buffer.
+  if (uint32_t n = placed_byte_count(static_cast<PlacementKind>(p.kind), s, from, p.to)) {
+    const uint8_t* b = s->buffer + std::max(from, 0);
+    placed.bytes.insert(placed.bytes.end(), b, b + n);
+  }
+}
+
+}  // namespace
+
+void reduction_action(int production, ParseValue* base) {
+  if (groups.statement[production]) {
+    g->statement_pos = base->pos;
+    if (g->placements) [[unlikely]] return placed_statement(production, base);
+  }
+  action_of_group(production, base);
+}
+
+bool is_statement_production(int production) { return starts_statement(production); }
 
 bool action_passes_value(int production) {
   switch (production) {

@@ -8,3 +8,6 @@ void reduction_action(int production, ParseValue* base);
 // True for the productions whose action only passes the first symbol's value on (it does
 // nothing): an engine may leave their reduction_action calls out.
 bool action_passes_value(int production);
+// True for the productions that complete a statement (code, data, a label, a section):
+// messages about it point at the first token of its base entry.
+bool is_statement_production(int production);

@@ -16,6 +16,7 @@ void parser_start() {
   p.status = PARSE_RUNNING;
   p.provisional_terminal = -1;
   p.pos = SrcPos{1, 1};
+  g->statement_number = 0;
 }
 
 void engine_act(Parser& p, int production, int base) {
@@ -29,7 +30,7 @@ void engine_shifted(Parser& p, int entry) {
 }
 
 void stack_overflow(Parser& p) {
-  report_error("\nParser stack overflow, line %d, column %d\n", p.pos.line, p.pos.col);
+  report_error_at(p.pos, "\nParser stack overflow, line %d, column %d\n", p.pos.line, p.pos.col);
   p.status = PARSE_OVERFLOW;
 }
 
@@ -46,11 +47,12 @@ void syntax_error(Parser& p) {
   int first = state_first[p.state];
   int dflt = state_default[p.state];
   if (dflt - first == 1 && entry_kind[dflt] == ACT_ERROR) {
-    report_error("Missing %s, line %d, column %d\n", symbol_name[entry_symbol[first]], p.pos.line, p.pos.col);
+    report_error_at(p.pos, "Missing %s, line %d, column %d\n", symbol_name[entry_symbol[first]], p.pos.line,
+                    p.pos.col);
     return;
   }
   const char* name = p.terminal == 0 ? "input" : symbol_name[p.terminal];
-  report_error("Unexpected %s, line %d, column %d\n", name, p.pos.line, p.pos.col);
+  report_error_at(p.pos, "Unexpected %s, line %d, column %d\n", name, p.pos.line, p.pos.col);
 }
 
 // The entry of the current state for a terminal: binary search of the terminal run

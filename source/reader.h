@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +62,7 @@ struct WrittenFile {
 // input that is not a regular file, in pass 2).
 struct InputStream {
   std::string name;       // as given: source path, include name, or empty for standard input
+  std::string path;       // the path opened: the name, or where the include search found it
   bool is_include = false;
   bool is_stdin = false;
   int fd = -1;            // -1 for a stream held in memory
@@ -73,6 +75,7 @@ struct InputStream {
   KeptInput* kept = nullptr;      // the entry list that `keep` belongs to (null for stdin)
   size_t kept_index = 0;
   int watch_id = -1;      // the watch's own number for the stream
+  int32_t log_text = -1;  // the listing's copy of the bytes read (LineLog::texts), or -1
   ~InputStream();
 };
 
@@ -101,8 +104,12 @@ struct Reader {
   std::string stdin_text;  // standard input as pass 1 read it, for pass 2
   bool stdin_saved = false;
   int source_opens = 0;    // passes begun: from the second on, kept inputs are read again
+  int32_t inputs_opened = 0;  // inputs opened in this pass: the next one's number
   std::map<std::string, KeptInput> kept;  // inputs that are not regular files, by name
   std::vector<WrittenFile> written;       // files the run writes
+  std::vector<std::string> include_dirs;  // where else an INCLUDE is looked for (-I), in order
+  std::vector<std::string> included;      // paths that pass 1's INCLUDEs opened, once each, in order
+  std::set<std::string> included_seen;    // the same paths, to find them
   ReaderWatch watch;
 };
 
@@ -112,7 +119,10 @@ void reader_ungetc(int c);
 int include_depth();
 // The include switch: writes the name on standard output, suspends the current input and
 // makes the named file current (fatal stops when 20 are suspended or it cannot be opened).
-void include_enter(const char* name);
+// A name that cannot be opened as given (relative to the working folder) is looked for in
+// the folder of the file that holds the INCLUDE, then in each of `include_dirs`.
+// `at`: the position of the INCLUDE, for the messages.
+void include_enter(const char* name, const SrcPos& at);
 // Back from a finished included file: closes it and resumes the suspended stream.
 void include_return();
 // Opens the main source for a pass (path, or standard input when path is null). Returns

@@ -38,7 +38,7 @@ int keyword_lookup(const char* text) {
 
 void token_too_long() {
   const SrcPos& p = g->scanner->token_pos;
-  fatal("Token Too Long, line %d, column %d\n", p.line, p.col);
+  fatal_at(p, "Token Too Long, line %d, column %d\n", p.line, p.col);
 }
 
 // Appends characters to the token text while `keep` holds them; the first other character
@@ -62,7 +62,7 @@ static void read_while(int len, Keep keep) {
 static void skip_comment() {
   for (;;) {
     int c = reader_getc();
-    if (c == END_OF_INPUT) fatal("Unexpected end of file\n");
+    if (c == END_OF_INPUT) fatal_at(g->scanner->token_pos, "Unexpected end of file\n");
     if (c == '\n') break;
   }
   if (g->debug) note("Comment\n");
@@ -74,7 +74,7 @@ static int read_string() {
   int len = 0;
   for (;;) {
     int c = reader_getc();
-    if (c == END_OF_INPUT) fatal("Unexpected end of file\n");
+    if (c == END_OF_INPUT) fatal_at(sc.token_pos, "Unexpected end of file\n");
     if (c == '"') break;
     if (len >= TOKEN_TEXT_SIZE - 1) token_too_long();
     sc.text[len++] = static_cast<char>(c);
@@ -107,8 +107,9 @@ static int read_name(int first) {
     return TOK_IDENT;
   }
   if (code == TOK_INCLUDE) {
-    if (next_token() != TOK_STRING) fatal("BAD INCLUDE\n");
-    include_enter(sc.text);
+    SrcPos at = sc.token_pos;
+    if (next_token() != TOK_STRING) fatal_at(at, "BAD INCLUDE\n");
+    include_enter(sc.text, at);
     return -1;
   }
   if (g->debug) note("TOKEN:%s\n", sc.text);
@@ -138,7 +139,7 @@ int next_token() {
       case '\'':
         // A character constant: the next character, whatever it is.
         c = reader_getc();
-        if (c == END_OF_INPUT) fatal("Unexpected end of file\n");
+        if (c == END_OF_INPUT) fatal_at(sc.token_pos, "Unexpected end of file\n");
         sc.text[0] = static_cast<char>(c);
         sc.text[1] = '\0';
         return TOK_CHAR_CONSTANT;

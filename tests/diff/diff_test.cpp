@@ -168,6 +168,56 @@ TEST(DiffProgram, ReplayTakesPlace) {
   for (const FastSetting& s : FAST_SETTINGS)
     EXPECT_EQ(run_stdin(program(), with(s.mechanisms)).replayed, (s.mechanisms & FAST_REPLAY) != 0) << s.name;
   EXPECT_FALSE(run_stdin(syntax_error_program(), with(FAST_ALL)).replayed);
+  // From files: every file that pass 1 read is found unchanged.
+  const ScratchDir dir;
+  dir.write("x.inc", " NOP\n");
+  dir.write("prog.asm", " .SECTION \"a\",$2000\n INCLUDE \"x.inc\"\n NOP\n");
+  EXPECT_TRUE(run_in(dir.path(), {"prog.asm"}, with(FAST_ALL)).replayed);
+  // Not when the record outgrows its limit: 2000 data statements record some 60 KB.
+  std::string data = " .SECTION \"a\",$2000\n";
+  for (int i = 0; i < 2000; i++) data += " .DB 1,2,3\n";
+  RunOptions small = with(FAST_ALL);
+  small.trace_limit = 4096;
+  EXPECT_FALSE(run_stdin(data, small).replayed);
+  EXPECT_TRUE(run_stdin(data, with(FAST_ALL)).replayed);
+}
+
+// ---- The end of a block ------------------------------------------------------------------
+
+// The reader takes a file in blocks of 64 KiB, and the block scanner reads the tokens that
+// lie wholly inside one.
+constexpr size_t kBlock = 65536;
+
+// A line holding every kind of token (a label, a hexadecimal operand, a comment ending in
+// CR LF, character constants, a string, a number, tabs and a run of blanks) starts at each
+// position before the end of the first block in turn, so that every one of them is cut by
+// it once.
+TEST(DiffBlockEnd, EveryTokenCutByTheEndOfTheFirstBlock) {
+  const std::string head = " .SECTION \"a\",$2000\n";
+  const std::string line =
+      "lbl_0123456789abcdefghij: LDA $12AB,X ; note\r\n .DB 'A,\"str\",98765,'\t,<lbl_0123456789abcdefghij\n"
+      "\t        NOP\n";
+  for (size_t j = 1; j <= line.size() + 1; j++) {
+    // A comment line fills the block up to j bytes before its end.
+    const std::string source = head + ";" + std::string(kBlock - j - head.size() - 2, 'x') + "\n" + line + " NOP\n";
+    Outcome r = compare_settings("line " + std::to_string(j) + " bytes before the end of the block",
+                                 [&](unsigned fast) { return run_source(source, with(fast)); });
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+}
+
+// The second and last block is short and ends in fewer than eight blanks, which the block
+// scanner meets after a bracket (the plain scanner leaves no character pushed back after
+// punctuation); the buffer holds the first block's bytes after them, blanks too.
+TEST(DiffBlockEnd, BlanksAtTheEndOfTheLastBlock) {
+  const std::string head = std::string(100, ' ') + "\n .SECTION \"a\",$2000\n";
+  for (size_t blanks = 1; blanks < 8; blanks++) {
+    const std::string source =
+        head + ";" + std::string(kBlock - head.size() - 2, 'x') + "\n .DB [2]" + std::string(blanks, ' ');
+    Outcome r = compare_settings(std::to_string(blanks) + " blanks at the end",
+                                 [&](unsigned fast) { return run_source(source, with(fast)); });
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
 }
 
 // ---- Files that change between the passes ----------------------------------------------
@@ -226,6 +276,15 @@ TEST(DiffChangedFiles, IncludeRemoved) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.err.ends_with("Could not open Include File x.inc\n")) << r.err;
   EXPECT_TRUE(r.out.ends_with("***** PASS 2 *****\nx.inc\n")) << r.out;
+}
+
+// Pass 1 ends with the ORG directive reduced for the end of input after an error, a
+// reduction that an error would undo; pass 2 starts afresh all the same.
+TEST(DiffChangedFiles, PassTwoStartsWithoutPassOnesPendingReduction) {
+  Outcome r = changed_between_passes("pending ORG", ".ORG 5 )\n", "",
+                                     [](const ScratchDir& d) { d.write("prog.asm", ")\n"); });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Unexpected ')', line 1, column 8\nUnexpected ')', line 1, column 1\nUnexpected eof, line 2, column 1\n");
 }
 
 TEST(DiffChangedFiles, TextAfterTheEndOfTextMark) {

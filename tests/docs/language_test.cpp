@@ -5,6 +5,10 @@
 // Conventions of the document (its introduction states them for readers):
 //   ```asm                 an example, assembled alone as example.asm in a fresh folder
 //   ```asm file=NAME       a file that later examples INCLUDE (not assembled alone)
+//   ```asm args=ARG ...    an example assembled with these arguments before example.asm
+//                          (one argument a word)
+//   ```text file=NAME      a file that later examples name in their arguments (a names
+//                          file, say)
 //   ```text stdout|stderr  the exact standard output or error of the example before it
 //   ```text xex            the bytes of that example's load file, in hexadecimal
 //   ```text, ```sh         illustrations, not checked
@@ -39,7 +43,8 @@ struct Block {
   int line = 0;          // line of the opening fence, from 1
   std::string lang;      // asm, text, sh
   std::string info;      // the rest of the info string
-  std::string file;      // for asm file=NAME
+  std::string file;      // for asm file=NAME and text file=NAME
+  std::vector<std::string> args;  // for asm args=ARG
   std::vector<std::string> lines;
   std::string text() const {
     std::string t;
@@ -61,8 +66,10 @@ std::vector<Block> read_blocks(std::string& problem) {
     info >> b.lang;
     std::string word;
     while (info >> word) {
-      if (b.lang == "asm" && word.rfind("file=", 0) == 0)
+      if ((b.lang == "asm" || b.lang == "text") && word.rfind("file=", 0) == 0)
         b.file = word.substr(5);
+      else if (b.lang == "asm" && word.rfind("args=", 0) == 0)
+        b.args.push_back(word.substr(5));
       else
         b.info += (b.info.empty() ? "" : " ") + word;
     }
@@ -166,9 +173,11 @@ TEST_P(Example, AssemblesAsAnnotated) {
 
   const xtest::ScratchDir dir;
   for (auto f = all.begin(); f != it; ++f)
-    if (f->lang == "asm" && !f->file.empty()) write_file(dir.path() / f->file, f->text());
+    if (!f->file.empty()) write_file(dir.path() / f->file, f->text());
   write_file(dir.path() / "example.asm", ex.text());
-  xtest::Outcome r = xtest::run_in(dir.path(), {"example.asm"});
+  std::vector<std::string> args = ex.args;
+  args.push_back("example.asm");
+  xtest::Outcome r = xtest::run_in(dir.path(), args);
   Annotations a = read_annotations(ex);
 
   std::vector<std::string> printed = error_lines(r.err);
@@ -199,7 +208,7 @@ TEST_P(Example, AssemblesAsAnnotated) {
 
   // Output blocks that follow this example, up to the next example.
   for (auto f = it + 1; f != all.end() && !(f->lang == "asm" && f->file.empty()); ++f) {
-    if (f->lang != "text") continue;
+    if (f->lang != "text" || !f->file.empty()) continue;
     if (f->info == "stdout") {
       EXPECT_EQ(r.out, f->text()) << "standard output differs from the block at line " << f->line;
     } else if (f->info == "stderr") {
@@ -242,10 +251,13 @@ TEST(LanguageMd, IncludedFilesAreIncluded) {
   // Every file block is entered by an example after it: its name appears on standard output.
   const auto& all = blocks();
   for (auto f = all.begin(); f != all.end(); ++f) {
-    if (f->lang != "asm" || f->file.empty()) continue;
+    if (f->file.empty()) continue;
     bool used = false;
-    for (auto e = f + 1; e != all.end() && !used; ++e)
-      used = e->lang == "asm" && e->file.empty() && e->text().find("INCLUDE \"" + f->file + "\"") != std::string::npos;
+    for (auto e = f + 1; e != all.end() && !used; ++e) {
+      if (e->lang != "asm" || !e->file.empty()) continue;
+      used = e->text().find("INCLUDE \"" + f->file + "\"") != std::string::npos;
+      for (const auto& arg : e->args) used = used || arg.find(f->file) != std::string::npos;
+    }
     EXPECT_TRUE(used) << f->file << " (line " << f->line << ") is included by no later example";
   }
 }

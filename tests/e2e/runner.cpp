@@ -282,9 +282,6 @@ class CaseTest : public testing::Test {
     fs::path in = fs::exists(dir_ / "stdin") ? dir_ / "stdin" : fs::path("/dev/null");
     auto r = run(argv, work, in, root_ / "stdout", root_ / "stderr", fast_, *start);
     ASSERT_FALSE(r.timed_out) << r.note;
-    // The program makes no file but its output files (no temporary file is left behind).
-    for (const std::string& f : files_below(work))
-      if (!before.count(f) && !f.ends_with(".xex")) ADD_FAILURE() << "unexpected new file " << f;
     std::string out = read_file(root_ / "stdout"), err = read_file(root_ / "stderr");
 
     const fs::path expect = dir_ / "expect";
@@ -301,20 +298,22 @@ class CaseTest : public testing::Test {
     if (auto d = text_difference(want_text("stderr"), err); !d.empty())
       ADD_FAILURE() << "stderr: " << d;
 
-    // Expected files, by path relative to the work folder.
+    // Expected files, by path relative to the work folder: bytes in hexadecimal (.hex) or
+    // the exact text (.text).
     std::map<std::string, fs::path> hex_files;
     if (fs::exists(expect)) {
       for (auto it = fs::recursive_directory_iterator(expect); it != fs::end(it); ++it) {
         if (it->is_directory()) continue;
         auto rel = fs::relative(it->path(), expect).string();
         if (rel == "stdout" || rel == "stderr" || rel == "status") continue;
-        if (!rel.ends_with(".hex")) {
-          ADD_FAILURE() << "unknown file expect/" << rel;
-          continue;
-        }
-        hex_files[rel.substr(0, rel.size() - 4)] = it->path();
+        if (rel.ends_with(".hex")) hex_files[rel.substr(0, rel.size() - 4)] = it->path();
+        else if (rel.ends_with(".text")) hex_files[rel.substr(0, rel.size() - 5)] = it->path();
+        else ADD_FAILURE() << "unknown file expect/" << rel;
       }
     }
+    // The program makes no file but its output files (no temporary file is left behind).
+    for (const std::string& f : files_below(work))
+      if (!before.count(f) && !f.ends_with(".xex") && !hex_files.count(f)) ADD_FAILURE() << "unexpected new file " << f;
     for (auto it = fs::recursive_directory_iterator(work); it != fs::end(it); ++it) {
       // Links to devices (an output made unwritable on purpose) are not output files.
       if (!it->is_regular_file() || !it->path().filename().string().ends_with(".xex")) continue;
@@ -325,7 +324,7 @@ class CaseTest : public testing::Test {
     }
     for (const auto& [rel, hex] : hex_files) {
       std::string error;
-      auto want = parse_hex(read_file(hex), error);
+      auto want = hex.extension() == ".text" ? std::optional<std::string>(read_file(hex)) : parse_hex(read_file(hex), error);
       if (!want) {
         ADD_FAILURE() << "expect/" << rel << ".hex: " << error;
         continue;

@@ -1,0 +1,2 @@
+	INCLUDE "missing.inc"
+	.SECTION "code",$2000

@@ -1,0 +1,3 @@
+        .SECTION "code",low
+low:    .DB 1/0
+        LDA ]

@@ -1,0 +1,3 @@
+; nothing selected yet
+        NOP
+        .SECTION "c",$2000
