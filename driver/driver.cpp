@@ -332,11 +332,12 @@ void write_deps() {
     report_error("Output %s Would Overwrite an Include File\n", file.c_str());
     return;
   }
-  std::string rule = make_quoted(r.output_name) + ":";
-  if (r.have_source) rule += " " + make_quoted(r.source);
-  for (const std::string& path : r.reader.included) rule += " " + make_quoted(path);
+  std::string rule = make_quoted(r.output_name);
+  rule += ':';
+  if (r.have_source) rule.append(1, ' ').append(make_quoted(r.source));
+  for (const std::string& path : r.reader.included) rule.append(1, ' ').append(make_quoted(path));
   rule += "\n";
-  for (const std::string& path : r.reader.included) rule += "\n" + make_quoted(path) + ":\n";
+  for (const std::string& path : r.reader.included) rule.append(1, '\n').append(make_quoted(path)).append(":\n");
   if (!write_file_whole(file, rule)) report_error("Could not write %s\n", file.c_str());
 }
 
@@ -418,14 +419,16 @@ void write_report_file(const std::string& file, void (*write)(OutStream&)) {
 }
 
 // The end of a run, also of one that a fatal error stopped (`stopped`): the listing, with
-// every message so far, and, after a run that completed (as the load file), the label file.
+// every message so far, and, when the load file is written (a run that completed; with -o,
+// one without errors), the label file that goes with it.
 void write_listing_and_labels(bool stopped) {
   RunState& r = *state;
   bool listing = g->lines != nullptr;  // asked for, and not yet written
   g->lines = nullptr;
   g->messages = nullptr;  // the messages about these files are not listed in them
   try {
-    if (!stopped && !r.options.labels.empty())
+    bool with_load_file = !stopped && !(r.options.output_given && g->error_count > 0);
+    if (with_load_file && !r.options.labels.empty())
       write_report_file(r.options.labels, [](OutStream& out) { write_label_file(out, state->symbols.table); });
     if (!listing) return;
     write_report_file(r.options.listing, [](OutStream& out) {
