@@ -87,6 +87,19 @@ const ReadsTable reads;
 // One unit, kept together in one chunk: the production and the base entry, the entry's
 // position where it is kept, then what the action read: a string's text with its NUL, a
 // number's value (the action has just worked it out), or the symbol the lookup found.
+// What the action read of a number or a name, written at `at`; returns the end.
+inline uint8_t* put_read_value(uint8_t* at, Reads what, const ParseValue& v) {
+  if (what == READS_SYMBOL) {
+    std::memcpy(at, &v.symbol, sizeof v.symbol);
+    return at + sizeof v.symbol;
+  }
+  if (what == READS_NUMBER) {
+    std::memcpy(at, &v.integer, sizeof v.integer);
+    return at + sizeof v.integer;
+  }
+  return at;
+}
+
 [[gnu::noinline]] void record_string(Recording& rec, int production, int base, const char* text) {
   size_t n = std::strlen(text) + 1;
   uint8_t* at = room(rec, 2 + n);
@@ -112,12 +125,8 @@ const ReadsTable reads;
   if (what == READS_TEXT) {
     std::memcpy(at, v.text, n);
     at += n;
-  } else if (what == READS_SYMBOL) {
-    std::memcpy(at, &v.symbol, sizeof v.symbol);
-    at += sizeof v.symbol;
-  } else if (what == READS_NUMBER) {
-    std::memcpy(at, &v.integer, sizeof v.integer);
-    at += sizeof v.integer;
+  } else {
+    at = put_read_value(at, what, v);
   }
   rec.cur = at;
 }
@@ -133,15 +142,7 @@ void on_acted(void* context, int production, int base, const ParseValue& v) {
   if (!at) return;
   at[0] = static_cast<uint8_t>(production);
   at[1] = static_cast<uint8_t>(base);
-  at += 2;
-  if (what == READS_SYMBOL) {
-    std::memcpy(at, &v.symbol, sizeof v.symbol);
-    at += sizeof v.symbol;
-  } else if (what == READS_NUMBER) {
-    std::memcpy(at, &v.integer, sizeof v.integer);
-    at += sizeof v.integer;
-  }
-  rec.cur = at;
+  rec.cur = put_read_value(at + 2, what, v);
 }
 
 // An include switch in the record: the mark and the file's number (its name is kept once).
