@@ -49,40 +49,33 @@ static uint64_t new_seed() {
 
 // The slot of `name`, or the free slot where it would go.
 static size_t index_slot(const NameIndex& x, const char* name, uint64_t h) {
-  size_t mask = x.nodes.size() - 1;
+  size_t mask = x.slots.size() - 1;
   uint32_t tag = static_cast<uint32_t>(h);
   for (size_t i = (h >> 32) & mask;; i = (i + 1) & mask) {
-    NamedNode* n = x.nodes[i];
-    if (!n || (x.tags[i] == tag && std::strcmp(node_name(n), name) == 0)) return i;
+    const IndexSlot& s = x.slots[i];
+    if (!s.node || (s.tag == tag && std::strcmp(node_name(s.node), name) == 0)) return i;
   }
 }
 
 static void index_grow(NameIndex& x) {
-  std::vector<NamedNode*> nodes(x.nodes.size() * 2, nullptr);
-  std::vector<uint32_t> tags(nodes.size(), 0);
-  nodes.swap(x.nodes);
-  tags.swap(x.tags);
-  for (NamedNode* n : nodes) {
-    if (!n) continue;
-    uint64_t h = index_hash(x, node_name(n));
-    size_t i = index_slot(x, node_name(n), h);
-    x.nodes[i] = n;
-    x.tags[i] = static_cast<uint32_t>(h);
+  std::vector<IndexSlot> old(x.slots.size() * 2);
+  old.swap(x.slots);
+  for (const IndexSlot& s : old) {
+    if (!s.node) continue;
+    uint64_t h = index_hash(x, node_name(s.node));
+    x.slots[index_slot(x, node_name(s.node), h)] = s;
   }
 }
 
 // Empties slot i, moving the later slots of its probe run back into the gap.
 static void index_erase(NameIndex& x, size_t i) {
-  size_t mask = x.nodes.size() - 1;
-  x.nodes[i] = nullptr;
+  size_t mask = x.slots.size() - 1;
+  x.slots[i] = IndexSlot{};
   x.used--;
-  for (size_t j = (i + 1) & mask; x.nodes[j]; j = (j + 1) & mask) {
-    NamedNode* n = x.nodes[j];
-    uint32_t tag = x.tags[j];
-    x.nodes[j] = nullptr;
-    size_t k = index_slot(x, node_name(n), index_hash(x, node_name(n)));
-    x.nodes[k] = n;
-    x.tags[k] = tag;
+  for (size_t j = (i + 1) & mask; x.slots[j].node; j = (j + 1) & mask) {
+    IndexSlot s = x.slots[j];
+    x.slots[j] = IndexSlot{};
+    x.slots[index_slot(x, node_name(s.node), index_hash(x, node_name(s.node)))] = s;
   }
 }
 
@@ -91,8 +84,7 @@ NameTable* table_create(int32_t buckets) {
   if (!t) out_of_memory();
   t->bucket_count = buckets;
   t->heads.assign(static_cast<size_t>(buckets), nullptr);
-  t->index.nodes.assign(16, nullptr);
-  t->index.tags.assign(16, 0);
+  t->index.slots.assign(16, IndexSlot{});
   t->index.seed = new_seed();
   return t;
 }
@@ -124,10 +116,9 @@ void* table_insert(NameTable* table, void* payload) {
   NameIndex& x = table->index;
   uint64_t h = index_hash(x, name);
   size_t i = index_slot(x, name, h);
-  if (!x.nodes[i]) x.used++;
-  x.nodes[i] = node;
-  x.tags[i] = static_cast<uint32_t>(h);
-  if (x.used * 2 > x.nodes.size()) index_grow(x);
+  if (!x.slots[i].node) x.used++;
+  x.slots[i] = IndexSlot{node, static_cast<uint32_t>(h)};
+  if (x.used * 2 > x.slots.size()) index_grow(x);
   return payload;
 }
 
@@ -142,11 +133,11 @@ void* table_remove(NameTable* table, void* payload) {
   NameIndex& x = table->index;
   const char* name = payload_name(payload);
   size_t i = index_slot(x, name, index_hash(x, name));
-  if (x.nodes[i] != node) return payload;
+  if (x.slots[i].node != node) return payload;
   size_t bucket = name_hash(name) % static_cast<uint32_t>(table->bucket_count);
   NamedNode* older = table->heads[bucket];
   while (older && std::strcmp(node_name(older), name) != 0) older = older->next;
-  if (older) x.nodes[i] = older;
+  if (older) x.slots[i].node = older;
   else index_erase(x, i);
   return payload;
 }
@@ -154,6 +145,6 @@ void* table_remove(NameTable* table, void* payload) {
 void* table_find(const NameTable* table, const char* name) {
   if (!table) return nullptr;
   const NameIndex& x = table->index;
-  NamedNode* n = x.nodes[index_slot(x, name, index_hash(x, name))];
+  NamedNode* n = x.slots[index_slot(x, name, index_hash(x, name))].node;
   return n ? node_payload(n) : nullptr;
 }

@@ -21,10 +21,14 @@ struct NamedPayload {
 
 // The index beside the chains: open addressing with linear probing over a hash keyed per
 // table (so that no set of names chosen in advance collides), at most half full. Each slot
-// holds the newest record of one name and 32 bits of that name's hash.
+// holds the newest record of one name and 32 bits of that name's hash, side by side (a
+// probe touches one line of memory before it reaches a record).
+struct IndexSlot {
+  NamedNode* node = nullptr;  // null: a free slot
+  uint32_t tag = 0;
+};
 struct NameIndex {
-  std::vector<NamedNode*> nodes;  // null: a free slot
-  std::vector<uint32_t> tags;
+  std::vector<IndexSlot> slots;
   size_t used = 0;
   uint64_t seed = 0;
 };

@@ -38,9 +38,9 @@ static_assert(PRODUCTION_COUNT < STATEMENT_END);
     rec.chunks.clear();
     return nullptr;
   }
-  if (!rec.chunks.empty()) rec.chunks.back().resize(static_cast<size_t>(r.cur - rec.chunks.back().data()));
-  rec.chunks.emplace_back(size);
-  r.cur = rec.chunks.back().data();
+  if (!rec.chunks.empty()) rec.chunks.back().used = static_cast<size_t>(r.cur - rec.chunks.back().bytes.get());
+  rec.chunks.push_back(RecordChunk{std::unique_ptr<uint8_t[]>(new uint8_t[size]), 0});
+  r.cur = rec.chunks.back().bytes.get();
   r.limit_at = r.cur + size;
   return r.cur;
 }
@@ -156,7 +156,7 @@ void on_opened(void* context, InputStream& in, bool regular) {
   size_t slot = 0;
   while (slot < rec.reading.size() && rec.reading[slot].active) slot++;
   if (slot == rec.reading.size()) rec.reading.emplace_back();
-  rec.reading[slot] = OpenRead{file, SipHash(rec.key), false, true};
+  rec.reading[slot] = OpenRead{file, FileHash(rec.key), false, true};
   in.watch_id = static_cast<int>(slot);
   if (in.is_include) {
     uint8_t unit[1 + sizeof file] = {INCLUDE_MARK};
@@ -210,7 +210,7 @@ bool unchanged(const Recording& rec, const ReadFile& f) {
   struct stat opened;
   bool same = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_dev == st.st_dev &&
               opened.st_ino == st.st_ino;
-  SipHash h(rec.key);
+  FileHash h(rec.key);
   std::vector<unsigned char> block(size_t{1} << 16);
   while (same && h.length < f.size) {
     size_t want = static_cast<size_t>(std::min<uint64_t>(f.size - h.length, block.size()));
@@ -237,7 +237,7 @@ void record_start(Recording& rec, size_t limit) {
 
 void record_statement_end(Recording& rec) {
   if (!rec.on || rec.cur == nullptr) return;
-  if (rec.cur > rec.chunks.back().data() && rec.cur[-1] == STATEMENT_END) return;
+  if (rec.cur > rec.chunks.back().bytes.get() && rec.cur[-1] == STATEMENT_END) return;
   const uint8_t mark = STATEMENT_END;
   put(rec, &mark, 1);
 }
@@ -246,7 +246,7 @@ void record_finish(Recording& rec) {
   Recording& r = rec;
   g->parser->watch = ParseWatch{};
   g->reader->watch = ReaderWatch{};
-  if (!rec.chunks.empty()) rec.chunks.back().resize(static_cast<size_t>(r.cur - rec.chunks.back().data()));
+  if (!rec.chunks.empty()) rec.chunks.back().used = static_cast<size_t>(r.cur - rec.chunks.back().bytes.get());
   for (OpenRead& o : rec.reading)
     if (o.active) finish_reading(rec, o);  // the source, still open
   rec.on = false;
@@ -307,9 +307,9 @@ const uint8_t* replay_mark(const Recording& rec, const uint8_t* p, int mark) {
 template <bool kPositions>
 void replay_all(Recording& rec) {
   ParseValue stack[PARSER_STACK_LIMIT] = {};
-  for (const std::vector<uint8_t>& chunk : rec.chunks) {
-    const uint8_t* p = chunk.data();
-    const uint8_t* end = p + chunk.size();
+  for (const RecordChunk& chunk : rec.chunks) {
+    const uint8_t* p = chunk.bytes.get();
+    const uint8_t* end = p + chunk.used;
     while (p < end) {
       int unit = *p++;
       if (unit == STATEMENT_END || unit == INCLUDE_MARK) {

@@ -2,10 +2,12 @@
 // what no output shows: the statement memory that the replay gives back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "fast/fast.h"
+#include "fast/replay.h"
 #include "tests/support/run_helper.h"
 
 namespace {
@@ -41,3 +43,31 @@ TEST(Replay, GivesEachStatementsMemoryBack) {
 }
 
 }  // namespace
+
+// The hash that tells whether a file changed between the passes: the same bytes give the
+// same hash however the reads cut them; a change of any one byte, the first or the last
+// of a partial block included, or one byte more or less, gives another.
+TEST(Replay, FileHashSeesEveryByteAndTheLength) {
+  const uint64_t key[2] = {0x0123456789abcdefull, 0xfedcba9876543210ull};
+  std::string text;
+  for (int i = 0; i < 53; i++) text += static_cast<char>('A' + i % 26);
+  auto hash = [&](const std::string& t, size_t piece) {
+    FileHash h(key);
+    for (size_t at = 0; at < t.size(); at += piece)
+      h.add(reinterpret_cast<const unsigned char*>(t.data()) + at, std::min(piece, t.size() - at));
+    return h.finish();
+  };
+  const uint64_t whole = hash(text, text.size());
+  for (size_t piece : {1, 3, 15, 16, 17}) EXPECT_EQ(hash(text, piece), whole) << piece;
+  for (size_t at = 0; at < text.size(); at++) {
+    std::string changed = text;
+    changed[at] ^= 1;
+    EXPECT_NE(hash(changed, 7), whole) << at;
+  }
+  EXPECT_NE(hash(text + '\0', 64), whole);
+  EXPECT_NE(hash(text.substr(0, 52), 64), whole);
+  const uint64_t other[2] = {key[0] + 1, key[1]};
+  FileHash h(other);
+  h.add(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  EXPECT_NE(h.finish(), whole) << "the key is part of the hash";
+}
