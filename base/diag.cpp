@@ -13,6 +13,7 @@ void fatal_stop(int status) { throw FatalStop{status}; }
 namespace {
 
 constexpr char POSITION_SUFFIX[] = ", line %d, column %d\n";
+constexpr char PROGRAM_PREFIX[] = "xexasm: ";  // begins the command line's own messages
 
 // A formatted text: in `small` when it fits, else in `big`.
 struct Formatted {
@@ -85,8 +86,10 @@ void write_message(const SrcPos* at, const char* fmt, va_list ap) {
     }
     Formatted text;
     text.vformat(f, ap);
-    if (at) line.format("%s:%d:%d: error: %s\n", input_name(at->input), at->line, at->col, text.text);
-    else line.format("xexasm: error: %s\n", text.text);
+    const char* said = text.text;
+    if (std::strncmp(said, PROGRAM_PREFIX, sizeof PROGRAM_PREFIX - 1) == 0) said += sizeof PROGRAM_PREFIX - 1;
+    if (at) line.format("%s:%d:%d: error: %s\n", input_name(at->input), at->line, at->col, said);
+    else line.format("%serror: %s\n", PROGRAM_PREFIX, said);
   }
   out_write(g->err, line.text, line.length);
   if (g->messages) log_message(at, line.text, line.length);

@@ -195,6 +195,7 @@ bool take_command_line(const std::vector<std::string>& args) {
   RunState& r = *state;
   r.options = read_options(args);
   const Options& o = r.options;
+  g->gnu_messages = o.gnu_messages;
   if (!o.error.empty()) fatal("%s%s\n%s\n", "xexasm: ", o.error.c_str(), usage_line());
   if (answer_only(o)) return false;
   if (!o.paths.empty()) {

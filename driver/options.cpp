@@ -105,6 +105,10 @@ const char* const USAGE[] = {
     "  -D                         trace every token on standard error",
     "  -h, --help                 this text",
     "  --version                  the name and version",
+    "Examples:",
+    "  xexasm -o game.xex -I lib game.asm             the load file named; INCLUDE looks in lib/ too",
+    "  xexasm -l game.lst --labels=game.lab game.asm  a listing and a label file as well",
+    "  xexasm --messages=gnu game.asm                 errors as game.asm:12:5: error: TEXT",
 };
 
 }  // namespace
@@ -117,6 +121,9 @@ Options read_options(const std::vector<std::string>& args) {
     else if (starts_with(arg, "--")) long_option(args, i, o);
     else short_option(args, i, o);
   }
+  // An error stops the reading, but its message takes the form asked for further on.
+  if (!o.error.empty())
+    for (const std::string& arg : args) o.gnu_messages = o.gnu_messages || arg == "--messages=gnu";
   return o;
 }
 
