@@ -14,25 +14,28 @@ namespace {
 const char HEX[] = "0123456789abcdef";
 
 // The symbols (the defined ones only, or all) sorted by name, byte by byte, or by value and
-// then by name: by the first eight bytes of each name as one number first, by the whole
-// names only where those agree.
+// then by name: by the first sixteen bytes of each name as two numbers first, by the whole
+// names only where those agree (names of a program share long beginnings).
 std::vector<const Symbol*> sorted_symbols(const NameTable* symbols, bool defined_only, bool by_value) {
   struct Keyed {
-    uint64_t key;
+    uint64_t high, low;
     uint32_t value;
     const Symbol* symbol;
   };
   std::vector<Keyed> keyed;
+  keyed.reserve(static_cast<size_t>(symbols->element_count));
   table_visit(symbols, [&](void* p) {
     const Symbol* s = static_cast<const Symbol*>(p);
     if (defined_only && !s->defined) return;
-    uint64_t key = 0;
-    for (size_t i = 0; i < 8 && s->name[i]; i++) key |= static_cast<uint64_t>(static_cast<uint8_t>(s->name[i])) << (56 - 8 * i);
-    keyed.push_back(Keyed{key, by_value ? s->value : 0u, s});
+    uint64_t key[2] = {0, 0};
+    for (size_t i = 0; i < 16 && s->name[i]; i++)
+      key[i / 8] |= static_cast<uint64_t>(static_cast<uint8_t>(s->name[i])) << (56 - 8 * (i % 8));
+    keyed.push_back(Keyed{key[0], key[1], by_value ? s->value : 0u, s});
   });
   std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
     if (a.value != b.value) return a.value < b.value;
-    if (a.key != b.key) return a.key < b.key;
+    if (a.high != b.high) return a.high < b.high;
+    if (a.low != b.low) return a.low < b.low;
     return std::strcmp(a.symbol->name, b.symbol->name) < 0;
   });
   std::vector<const Symbol*> list(keyed.size());
