@@ -304,9 +304,12 @@ const uint8_t* replay_mark(const Recording& rec, const uint8_t* p, int mark) {
 }
 
 
+// Every unit made again, the engine's watch told of each action as the engine tells it
+// (so a check can hold the replay's actions against a plain pass 2's).
 template <bool kPositions>
 void replay_all(Recording& rec) {
   ParseValue stack[PARSER_STACK_LIMIT] = {};
+  const ParseWatch watch = g->parser->watch;
   for (const RecordChunk& chunk : rec.chunks) {
     const uint8_t* p = chunk.bytes.get();
     const uint8_t* end = p + chunk.used;
@@ -316,8 +319,9 @@ void replay_all(Recording& rec) {
         p = replay_mark(rec, p, unit);
         continue;
       }
-      ParseValue* v = &stack[*p++];
-      p = replay_action<kPositions>(p, unit, v);
+      int base = *p++;
+      p = replay_action<kPositions>(p, unit, &stack[base]);
+      if (watch.acted) [[unlikely]] watch.acted(watch.context, unit, base, stack[base]);
     }
   }
 }
