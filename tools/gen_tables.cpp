@@ -1,6 +1,6 @@
 // Build-time generator of the parse tables.
 //
-//   gen_tables [--add-conflict] <output.cpp>
+//   gen_tables [--add-conflict | --add-shift-reduce] <output.cpp>
 //
 // Builds the canonical LR(0) collection of the grammar, checks that it is SLR(1) without
 // conflicts, compresses it and writes a C++ file that defines everything parser/parse_tables.h
@@ -22,7 +22,10 @@
 //   production without action); a state without one has the default syntax error (kind 7).
 //
 // --add-conflict adds the production Number -> IDENT, which clashes with Ident -> IDENT
-// wherever an identifier can start an operand; the generator must then refuse the grammar.
+// wherever an identifier can start an operand (a reduce/reduce conflict); --add-shift-reduce
+// adds DBlist -> DBlist ',' (a list may end in a comma), so that after a comma an identifier
+// may start the next item or, the list ended, the next statement (a shift/reduce conflict
+// alone). The generator must then refuse the grammar. Tests of the conflict check.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -99,16 +102,30 @@ std::string rule_text(int r) {
   return text;
 }
 
-void load_grammar(bool add_conflict) {
+// The number of the grammar symbol spelled `name`.
+int symbol_named(const char* name) {
+  for (int s = 0; s < SYMBOL_COUNT; ++s)
+    if (std::strcmp(grammar_symbol_name[s], name) == 0) return s;
+  std::fprintf(stderr, "gen_tables: the grammar has no symbol %s\n", name);
+  std::exit(1);
+}
+
+enum class Added { Nothing, ReduceReduce, ShiftReduce };
+
+void load_grammar(Added added) {
   for (int p = 0; p < PRODUCTION_COUNT; ++p) {
     const GrammarProduction& prod = grammar_productions[p];
     rules.push_back({prod.left, std::vector<int>(prod.right, prod.right + prod.length),
                      prod.has_action != 0});
   }
-  if (add_conflict) {
+  if (added == Added::ReduceReduce) {
     // Number -> IDENT: after an identifier inside an expression both Ident -> IDENT and
     // Number -> IDENT are complete.
-    rules.push_back({108, {116}, true});
+    rules.push_back({symbol_named("Number"), {symbol_named("IDENT")}, true});
+  } else if (added == Added::ShiftReduce) {
+    // DBlist -> DBlist ',': after the comma, shift an identifier (an item) or reduce (the
+    // identifier begins the next statement).
+    rules.push_back({symbol_named("DBlist"), {symbol_named("DBlist"), symbol_named("','")}, true});
   }
 }
 
@@ -604,7 +621,7 @@ std::string header_path_beside(const std::string& output) {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: gen_tables [--add-conflict] <output.cpp>\n"
+               "usage: gen_tables [--add-conflict | --add-shift-reduce] <output.cpp>\n"
                "  writes the parse tables to <output.cpp> and %s beside it\n",
                PRODUCTIONS_HEADER);
   return 2;
@@ -612,12 +629,14 @@ int usage() {
 
 }  // namespace
 
-// The command line: one output file, and --add-conflict (a test of the conflict check).
-// Returns false after a usage message.
-bool read_arguments(int argc, char** argv, const char*& output, bool& add_conflict) {
+// The command line: one output file, and --add-conflict or --add-shift-reduce (tests of
+// the conflict check). Returns false after a usage message.
+bool read_arguments(int argc, char** argv, const char*& output, Added& added) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--add-conflict") == 0) {
-      add_conflict = true;
+      added = Added::ReduceReduce;
+    } else if (std::strcmp(argv[i], "--add-shift-reduce") == 0) {
+      added = Added::ShiftReduce;
     } else if (argv[i][0] == '-') {
       std::fprintf(stderr, "gen_tables: unknown option %s\n", argv[i]);
       return false;
@@ -666,11 +685,11 @@ bool write_both(const std::string& tables_path, const std::string& tables_text, 
 }
 
 int main(int argc, char** argv) {
-  bool add_conflict = false;
+  Added added = Added::Nothing;
   const char* output = nullptr;
-  if (!read_arguments(argc, argv, output, add_conflict)) return usage();
+  if (!read_arguments(argc, argv, output, added)) return usage();
 
-  load_grammar(add_conflict);
+  load_grammar(added);
   build_lr0_collection();
   int conflicts = check_conflicts();
   if (conflicts > 0) {

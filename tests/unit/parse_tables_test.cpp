@@ -469,6 +469,13 @@ TEST(GenTables, RefusesAConflictingGrammar) {
   EXPECT_FALSE(std::filesystem::exists(out));
   EXPECT_FALSE(std::filesystem::exists(header));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "a partial file was left behind";
+
+  // DBlist -> DBlist ',': after a list's comma an identifier is an item or the next
+  // statement; shift/reduce conflicts only, and the grammar is refused all the same.
+  EXPECT_EQ(run_generator(dir, {"--add-shift-reduce", out.string()}, &errors), 1);
+  EXPECT_NE(errors.find("shift/reduce conflict"), std::string::npos) << errors;
+  EXPECT_EQ(errors.find("reduce/reduce conflict"), std::string::npos) << errors;
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "a partial file was left behind";
 }
 
 // A bad command line ends the generator with status 2 before it writes anything.

@@ -1,6 +1,7 @@
 // Pass 2's replay of pass 1's parse, driven in process the way the driver drives it, for
 // what no output shows: the statement memory that the replay gives back.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <memory>
@@ -70,4 +71,23 @@ TEST(Replay, FileHashSeesEveryByteAndTheLength) {
   FileHash h(other);
   h.add(reinterpret_cast<const unsigned char*>(text.data()), text.size());
   EXPECT_NE(h.finish(), whole) << "the key is part of the hash";
+}
+
+// A reset keeps the first chunk of an arena and frees the others: statement after
+// statement, a run's memory stays where its largest statement took it.
+TEST(StatementMemory, ResetFreesEveryChunkButTheFirst) {
+  auto in_use = [] {
+    struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+  };
+  Arena a;
+  auto statement = [&] {
+    for (size_t i = 0; i < 5 * Arena::CHUNK / 64; i++) arena_alloc(a, 64);
+    arena_reset(a);
+  };
+  statement();
+  const size_t before = in_use();
+  for (int i = 0; i < 50; i++) statement();
+  EXPECT_LT(in_use(), before + Arena::CHUNK) << "a reset kept chunks it should have freed";
+  EXPECT_EQ(a.chunks.size(), 1u);
 }
