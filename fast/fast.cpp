@@ -36,7 +36,8 @@ void fast_destroy(FastLayer* f) { delete f; }
 static void engine_feed(FastLayer& f, Parser& p, int code) {
   LearnedFeeds& l = f.feeds;
   if (g->pass != 1) return fast_feed(p, f.unit_chains, nullptr);
-  if (const LearnedFeed* learned = feed_find(l, code)) return feed_make(l, p, *learned);
+  if (const LearnedFeed* learned = feed_find(l, code))
+    return feed_make(l, p, *learned, f.recording.on ? &f.recording : nullptr);
   uint32_t from = l.current;
   feeds_before_engine(l, p);
   l.log.clear();

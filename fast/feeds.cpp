@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "fast/replay.h"
+#include "parser/actions.h"
 #include "parser/grammar.h"
 
 namespace {
@@ -62,11 +64,18 @@ const LearnedFeed* feed_find(const LearnedFeeds& l, int code) {
   }
 }
 
-void feed_make(LearnedFeeds& l, Parser& p, const LearnedFeed& f) {
+void feed_make(LearnedFeeds& l, Parser& p, const LearnedFeed& f, Recording* rec) {
   const FeedStep* s = &l.steps[f.first_step];
   for (const FeedStep* end = s + f.steps; s < end; s++) {
-    if (s->production == 0) engine_shifted(p, s->entry);
-    else engine_act(p, s->production, s->entry);
+    if (s->production == 0) {
+      engine_shifted(p, s->entry);
+    } else if (rec) {
+      // engine_act with the recorder as its watch, without the call through the watch
+      reduction_action(s->production, &p.value_stack[s->entry]);
+      record_action(*rec, s->production, s->entry, p.value_stack[s->entry]);
+    } else {
+      engine_act(p, s->production, s->entry);
+    }
   }
   const Configuration& c = l.configurations[f.to];
   p.state = c.state;

@@ -10,7 +10,8 @@
 // order, on the same entries, as fast_feed would, and leaves the same state and depth; the
 // states on the stack are written back before the engine is needed again. Configurations
 // are only known while the parse runs with no provisional reduction pending, which a
-// learned feed never changes.
+// learned feed never changes. While pass 1 records, an engine_act is made as its two
+// parts, the action and the recorder told of it, without the call through the watch.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -18,6 +19,8 @@
 #include <vector>
 
 #include "parser/engine.h"
+
+struct Recording;
 
 struct FeedStep {
   uint8_t production;  // 0: the token's shift
@@ -57,8 +60,9 @@ struct LearnedFeeds {
 void feeds_begin_pass(LearnedFeeds& l);
 // The learned feed of `code` in the current configuration, or null.
 const LearnedFeed* feed_find(const LearnedFeeds& l, int code);
-// Makes a learned feed of the token in p.input.
-void feed_make(LearnedFeeds& l, Parser& p, const LearnedFeed& f);
+// Makes a learned feed of the token in p.input. With `rec` (pass 1's recorder, which is
+// then the engine's watch) each action is told to it directly.
+void feed_make(LearnedFeeds& l, Parser& p, const LearnedFeed& f, Recording* rec);
 // Before the engine feeds a token: the states on the stack written back.
 void feeds_before_engine(LearnedFeeds& l, Parser& p);
 // After the engine fed `code` from configuration `from` with the steps in the log: learns

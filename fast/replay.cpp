@@ -131,8 +131,9 @@ inline uint8_t* put_read_value(uint8_t* at, Reads what, const ParseValue& v) {
   rec.cur = at;
 }
 
-void on_acted(void* context, int production, int base, const ParseValue& v) {
-  Recording& rec = *static_cast<Recording*>(context);
+}  // namespace
+
+void record_action(Recording& rec, int production, int base, const ParseValue& v) {
   Reads what = reads.of[production];
   if (what == NOT_RECORDED || !rec.on) return;
   if (rec.positions && reads.position[production]) [[unlikely]]
@@ -143,6 +144,12 @@ void on_acted(void* context, int production, int base, const ParseValue& v) {
   at[0] = static_cast<uint8_t>(production);
   at[1] = static_cast<uint8_t>(base);
   rec.cur = put_read_value(at + 2, what, v);
+}
+
+namespace {
+
+void on_acted(void* context, int production, int base, const ParseValue& v) {
+  record_action(*static_cast<Recording*>(context), production, base, v);
 }
 
 // An include switch in the record: the mark and the file's number (its name is kept once).

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "parser/engine.h"
 #include "source/reader.h"
 
 // A file pass 1 read, by name (one entry however often it was opened): what it read of it,
@@ -128,6 +129,9 @@ struct Recording {
 
 // Pass 1: attaches the recorder to the reader and the engine.
 void record_start(Recording& rec, size_t limit);
+// Pass 1: the action of `production` on entry `base`, which it left as `v` (what the
+// recorder hears through the engine's watch; a learned feed tells it directly).
+void record_action(Recording& rec, int production, int base, const ParseValue& v);
 // The pass loop gave the statement's memory back: so will the replay, here.
 void record_statement_end(Recording& rec);
 // After pass 1: detaches it.
