@@ -8,6 +8,9 @@
 //   $03  the source read from a file, with -D
 //   $04  standard input read from a pipe
 //   $05  standard input read from a pipe, with -D
+//   $06  the source read from a file, with --messages=gnu
+//   $07  the source read from a file, with --messages=gnu, a listing and a label file
+//        (fz.lst, fz.lab), whose texts every setting must give alike too
 // Any other first byte belongs to the source, which is then standard input held in memory.
 // Every run without -D is made under each setting of the fast layer: the plain core alone
 // first, then each mechanism alone and all of them; each must give the plain core's run in

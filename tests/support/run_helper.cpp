@@ -70,6 +70,8 @@ std::string difference(const Outcome& expected, const Outcome& actual) {
   if (expected.out != actual.out) d += "stdout: " + first_difference(expected.out, actual.out) + "\n";
   if (expected.err != actual.err) d += "stderr: " + first_difference(expected.err, actual.err) + "\n";
   if (expected.xex != actual.xex) d += "load file: " + first_difference(expected.xex, actual.xex) + "\n";
+  if (expected.written != actual.written)
+    d += "listing and label file: " + first_difference(expected.written, actual.written) + "\n";
   return d;
 }
 
@@ -143,12 +145,16 @@ void write_corpus_includes(const fs::path& folder) {
 
 std::optional<CorpusRun> run_corpus_input(std::string_view input, unsigned fast) {
   constexpr size_t PIPE_MAX = 60000;  // what a pipe takes in without a reader
-  bool from_file = false, from_pipe = false;
+  bool from_file = false, from_pipe = false, gnu = false, listing = false;
   CorpusRun run;
   if (!input.empty() && input[0] >= 1 && input[0] <= 5) {
     run.debug = input[0] & 1;
     from_file = input[0] & 2;
     from_pipe = input[0] & 4;
+    input.remove_prefix(1);
+  } else if (!input.empty() && (input[0] == 6 || input[0] == 7)) {
+    from_file = gnu = true;
+    listing = input[0] == 7;
     input.remove_prefix(1);
   }
   if (input.size() > PIPE_MAX) from_pipe = false;
@@ -161,6 +167,8 @@ std::optional<CorpusRun> run_corpus_input(std::string_view input, unsigned fast)
   options.section_limit = 65536;
   std::vector<std::string> args;
   if (run.debug) args.emplace_back("-D");
+  if (gnu) args.emplace_back("--messages=gnu");
+  if (listing) args.insert(args.end(), {"-l", "fz.lst", "--labels=fz.lab"});
   if (from_file) {
     // The load file goes to a real fz.xex, as the program writes it; none is left from an
     // earlier run (the source may include it).
@@ -170,6 +178,10 @@ std::optional<CorpusRun> run_corpus_input(std::string_view input, unsigned fast)
     options.capture_xex = false;
     run.outcome = run_args(args, options);
     if (std::error_code ec; fs::exists("fz.xex", ec)) run.outcome.xex = read_file("fz.xex");
+    for (const char* name : {"fz.lst", "fz.lab"}) {
+      if (std::error_code ec; fs::exists(name, ec)) run.outcome.written += read_file(name) + '\f';
+      ::unlink(name);
+    }
     ::unlink("fz.asm");
     ::unlink("fz.xex");
   } else if (from_pipe) {

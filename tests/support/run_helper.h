@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 struct Outcome {
   int status = -1;
   std::string out, err, xex;
+  std::string written;    // files the run wrote beside the load file (a listing, a label file)
   bool replayed = false;  // pass 2 replayed pass 1's parse
 };
 
