@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "assembly/section.h"
@@ -11,39 +14,159 @@
 
 namespace {
 
-const char HEX[] = "0123456789abcdef";
+constexpr char HEX[] = "0123456789abcdef";
 
-// The symbols (the defined ones only, or all) sorted by name, byte by byte, or by value and
-// then by name: by the first sixteen bytes of each name as two numbers first, by the whole
-// names only where those agree (names of a program share long beginnings).
-std::vector<const Symbol*> sorted_symbols(const NameTable* symbols, bool defined_only, bool by_value) {
-  struct Keyed {
-    uint64_t high, low;
-    uint32_t value;
-    const Symbol* symbol;
-  };
-  std::vector<Keyed> keyed;
-  keyed.reserve(static_cast<size_t>(symbols->element_count));
-  table_visit(symbols, [&](void* p) {
-    const Symbol* s = static_cast<const Symbol*>(p);
-    if (defined_only && !s->defined) return;
-    uint64_t key[2] = {0, 0};
-    for (size_t i = 0; i < 16 && s->name[i]; i++)
-      key[i / 8] |= static_cast<uint64_t>(static_cast<uint8_t>(s->name[i])) << (56 - 8 * (i % 8));
-    keyed.push_back(Keyed{key[0], key[1], by_value ? s->value : 0u, s});
-  });
-  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-    if (a.value != b.value) return a.value < b.value;
-    if (a.high != b.high) return a.high < b.high;
-    if (a.low != b.low) return a.low < b.low;
-    return std::strcmp(a.symbol->name, b.symbol->name) < 0;
-  });
-  std::vector<const Symbol*> list(keyed.size());
-  for (size_t i = 0; i < keyed.size(); i++) list[i] = keyed[i].symbol;
+constexpr size_t AHEAD = 8;  // how far ahead of its use a symbol is fetched
+
+// The symbols of the table, in no particular order: through the index beside the chains
+// when it holds them all (no name entered twice), else along the chains. The index's slots
+// lie in one block, so the symbols can be fetched ahead of use, where a walk along a chain
+// waits for each in turn.
+std::vector<const Symbol*> symbols_of(const NameTable* table) {
+  std::vector<const Symbol*> list;
+  list.reserve(static_cast<size_t>(table->element_count));
+  if (table->index.used == static_cast<size_t>(table->element_count)) {
+    for (const IndexSlot& slot : table->index.slots)
+      if (slot.node) list.push_back(static_cast<const Symbol*>(node_payload(slot.node)));
+  } else {
+    table_visit(table, [&](void* p) { list.push_back(static_cast<const Symbol*>(p)); });
+  }
   return list;
 }
+
+// The first sixteen bytes of the name (zeros past its end) as two numbers, which compare
+// as the bytes do.
+void name_key(const char* name, uint64_t key[2]) {
+  uint8_t bytes[16] = {};
+  std::memcpy(bytes, name, strnlen(name, 16));
+  for (int half = 0; half < 2; half++) {
+    uint64_t v = 0;
+    for (int i = 0; i < 8; i++) v = v << 8 | bytes[8 * half + i];
+    key[half] = v;
+  }
+}
+
+// A symbol being sorted: the first eight bytes of its name as a number, its place in the
+// list of symbols, and its value (0 when not sorted by value).
+struct SortItem {
+  uint64_t head;
+  uint32_t index;
+  uint16_t value;
+};
+
+// Sorts the items by the number of `bits` bits that `key` picks from each, keeping the order
+// of equal ones: a counting sort on eleven bits at a time, from the lowest (where all the
+// items agree, there is nothing to do).
+template <typename Key>
+void radix_sort(std::vector<SortItem>& items, std::vector<SortItem>& spare, int bits, Key key) {
+  constexpr int DIGIT = 11;
+  constexpr uint64_t MASK = (uint64_t{1} << DIGIT) - 1;
+  std::vector<size_t> start(MASK + 2);
+  for (int shift = 0; shift < bits; shift += DIGIT) {
+    std::fill(start.begin(), start.end(), 0);
+    for (const SortItem& it : items) start[(key(it) >> shift & MASK) + 1]++;
+    if (std::find(start.begin() + 1, start.end(), items.size()) != start.end()) continue;
+    for (size_t d = 1; d < start.size(); d++) start[d] += start[d - 1];
+    for (const SortItem& it : items) spare[start[key(it) >> shift & MASK]++] = it;
+    items.swap(spare);
+  }
+}
+
+// Within each run of items of equal value and first eight bytes of the name: by the next
+// eight bytes (`tail`), then by the whole names.
+void order_runs(std::vector<SortItem>& items, const std::vector<uint64_t>& tail,
+                const std::vector<const Symbol*>& list) {
+  auto before = [&](const SortItem& a, const SortItem& b) {
+    if (tail[a.index] != tail[b.index]) return tail[a.index] < tail[b.index];
+    return std::strcmp(list[a.index]->name, list[b.index]->name) < 0;
+  };
+  for (size_t i = 0; i < items.size();) {
+    size_t j = i + 1;
+    while (j < items.size() && items[j].head == items[i].head && items[j].value == items[i].value) j++;
+    std::sort(items.begin() + static_cast<ptrdiff_t>(i), items.begin() + static_cast<ptrdiff_t>(j), before);
+    i = j;
+  }
+}
+
+// The symbols (the defined ones only, or all) sorted by name, byte by byte, or by value and
+// then by name. Comparisons go one way or the other at random, which costs: so by value
+// and the first eight bytes of each name first, counting; then in the runs where those
+// agree by the next eight, and by the whole names only where those agree too (names of a
+// program share long beginnings).
+std::vector<const Symbol*> sorted_symbols(const NameTable* symbols, bool defined_only, bool by_value) {
+  std::vector<const Symbol*> list = symbols_of(symbols);
+  std::vector<uint64_t> tail;
+  std::vector<SortItem> items;
+  tail.reserve(list.size());
+  items.reserve(list.size());
+  size_t kept = 0;
+  for (size_t i = 0; i < list.size(); i++) {
+    if (i + AHEAD < list.size()) __builtin_prefetch(list[i + AHEAD]);
+    const Symbol* s = list[i];
+    if (defined_only && !s->defined) continue;
+    uint64_t key[2];
+    name_key(s->name, key);
+    items.push_back(SortItem{key[0], static_cast<uint32_t>(kept), by_value ? s->value : uint16_t{0}});
+    tail.push_back(key[1]);
+    list[kept++] = s;
+  }
+  list.resize(kept);
+  std::vector<SortItem> spare(kept);
+  radix_sort(items, spare, 64, [](const SortItem& it) { return it.head; });
+  radix_sort(items, spare, 16, [](const SortItem& it) { return uint64_t{it.value}; });
+  order_runs(items, tail, list);
+  std::vector<const Symbol*> sorted(kept);
+  for (size_t i = 0; i < kept; i++) sorted[i] = list[items[i].index];
+  return sorted;
+}
+
 constexpr size_t BYTES_A_LINE = 4;
 constexpr size_t BYTES_WIDTH = 13;  // four bytes, each "xx ", and a blank
+constexpr size_t TEXT_COLUMN = 30;  // where the text begins (counted from 0)
+
+// The two digits of each byte in hexadecimal, and of each number below 100 in decimal.
+struct DigitPairs {
+  char hex[256][2];
+  char decimal[100][2];
+  constexpr DigitPairs() : hex(), decimal() {
+    for (int i = 0; i < 256; i++) {
+      hex[i][0] = HEX[i >> 4];
+      hex[i][1] = HEX[i & 15];
+    }
+    for (int i = 0; i < 100; i++) {
+      decimal[i][0] = static_cast<char>('0' + i / 10);
+      decimal[i][1] = static_cast<char>('0' + i % 10);
+    }
+  }
+};
+constexpr DigitPairs PAIRS;
+
+void put_hex2(char* at, uint8_t b) { std::memcpy(at, PAIRS.hex[b], 2); }
+
+void put_hex4(char* at, uint32_t v) {
+  put_hex2(at, static_cast<uint8_t>(v >> 8));
+  put_hex2(at + 2, static_cast<uint8_t>(v));
+}
+
+// The bytes in the bytes column (columns 18-30, its blanks already there).
+void put_bytes(char* line, const uint8_t* bytes, size_t count) {
+  for (size_t i = 0; i < count; i++) put_hex2(line + 17 + 3 * i, bytes[i]);
+}
+
+// `v` in decimal, its last digit just before `end`.
+void put_decimal(char* end, uint32_t v) {
+  for (; v >= 100; v /= 100) {
+    end -= 2;
+    std::memcpy(end, PAIRS.decimal[v % 100], 2);
+  }
+  if (v >= 10) std::memcpy(end - 2, PAIRS.decimal[v], 2);
+  else end[-1] = static_cast<char>('0' + v);
+}
+
+// Room for n more characters in the output's buffer (n <= OutStream::CAPACITY).
+char* room(OutStream& out, size_t n) {
+  return out.len + n <= OutStream::CAPACITY ? out.buf + out.len : out_reserve(out, n);
+}
 
 // A line of the listing, composed in place: in the output's buffer when it fits, else
 // beside it. It goes out without its trailing blanks.
@@ -58,7 +181,7 @@ struct LineOut {
   void begin(size_t most) {
     direct = most <= OutStream::CAPACITY;
     if (direct) {
-      start = out_reserve(out, most);
+      start = room(out, most);
     } else {
       spill.resize(most);
       start = spill.data();
@@ -92,16 +215,8 @@ struct LineOut {
     while (k > 0) *o++ = digits[--k];
   }
   void hex4(uint32_t v) {
-    o[0] = HEX[(v >> 12) & 15];
-    o[1] = HEX[(v >> 8) & 15];
-    o[2] = HEX[(v >> 4) & 15];
-    o[3] = HEX[v & 15];
+    put_hex4(o, v);
     o += 4;
-  }
-  void hex2(uint8_t b) {
-    o[0] = HEX[b >> 4];
-    o[1] = HEX[b & 15];
-    o += 2;
   }
 };
 
@@ -114,14 +229,127 @@ struct Place {
   }
 };
 
-// Bytes at consecutive addresses of one section, at most four.
-struct Run {
+// Bytes that pass 2 stored at consecutive addresses of one section (Placements::bytes
+// holds them one after the other).
+struct Span {
   const Section* section;
   uint32_t address;
-  uint8_t bytes[BYTES_A_LINE];
+  const uint8_t* bytes;
   size_t count;
 };
 
+// What pass 2 noted of a statement: the current section after it (null: not placed, as
+// when the run stopped before) and the section's location counter then.
+struct Statement {
+  PlacementKind kind;
+  const Section* section;
+  int32_t counter;
+};
+
+// The statements in order, taken one after the other.
+class StatementCursor {
+ public:
+  explicit StatementCursor(const Placements& placed) : p_(placed), placed_(placed.counters.size()) {
+    seek(0);
+    follow_changes();
+  }
+  bool more() const { return index_ < p_.lines.size(); }
+  PlacementKind next_kind() const { return *kind_; }
+  // Whether the next statement begins on `line` of `input`, or on a line before it (past
+  // the last one, the input is none).
+  bool by(int32_t input, int32_t line) const { return input_ == input && *line_ <= line; }
+  Statement take() {
+    Statement st{*kind_, nullptr, 0};
+    if (index_ < placed_) st = Statement{st.kind, section_, *counter_++};
+    index_++;
+    kind_++;
+    if (++line_ == stop_) seek(index_);
+    if (index_ == next_change_) follow_changes();
+    return st;
+  }
+
+ private:
+  // Where the entries of statement i are, and where those that follow them in memory end.
+  void seek(size_t i) {
+    if (i >= p_.lines.size()) return;
+    line_ = &p_.lines[i];
+    kind_ = &p_.kinds[i];
+    counter_ = i < placed_ ? &p_.counters[i] : nullptr;
+    stop_ = line_ + p_.lines.contiguous_from(i);
+  }
+  // The input and the section as of the next statement, and where they change next.
+  void follow_changes() {
+    const std::vector<Change>& inputs = p_.inputs;
+    const std::vector<Change>& sections = p_.section_changes;
+    while (next_input_ < inputs.size() && inputs[next_input_].first <= index_) input_ = inputs[next_input_++].value;
+    while (next_section_ < sections.size() && sections[next_section_].first <= index_) {
+      uint32_t number = static_cast<uint32_t>(sections[next_section_++].value);
+      section_ = number - 1u < p_.sections.size() ? p_.sections[number - 1u] : nullptr;
+    }
+    if (!more()) input_ = -1;
+    next_change_ = p_.lines.size();
+    if (next_input_ < inputs.size()) next_change_ = std::min(next_change_, inputs[next_input_].first);
+    if (next_section_ < sections.size()) next_change_ = std::min(next_change_, sections[next_section_].first);
+  }
+  const Placements& p_;
+  size_t placed_;  // how many pass 2 made
+  size_t index_ = 0;
+  const int32_t* line_ = nullptr;
+  const PlacementKind* kind_ = nullptr;
+  const int32_t* counter_ = nullptr;
+  const int32_t* stop_ = nullptr;
+  int32_t input_ = -1;
+  const Section* section_ = nullptr;
+  size_t next_input_ = 0;    // the next change of the input
+  size_t next_section_ = 0;  // the next change of the section
+  size_t next_change_ = 0;   // the statement at which either changes
+};
+
+// Columns 8-10 of an input's lines: its depth mark ("+1 ", "+12", blank for the source),
+// while the depth has at most two digits.
+struct DepthMark {
+  char text[3];
+  explicit DepthMark(int32_t depth) : text{' ', ' ', ' '} {
+    if (depth <= 0 || depth >= 100) return;
+    text[0] = '+';
+    if (depth >= 10) std::memcpy(text + 1, PAIRS.decimal[depth], 2);
+    else text[1] = static_cast<char>('0' + depth);
+  }
+};
+
+// An input being written: the rest of its text, and the includes it entered still to come.
+struct Frame {
+  int32_t input;
+  int32_t depth;
+  const char* p;
+  const char* end;    // the first $1A, once found, ends it early
+  const char* clear;  // no tab and no $1A lie in [p, clear)
+  int32_t number;     // the next line's number
+  DepthMark mark;
+  const Entered* entered;
+  const Entered* entered_end;
+};
+
+// Where a line begins: the section and the address after the .SECTION statements at its
+// start (the name of the first of them, if any).
+struct LineStart {
+  const Section* section;
+  uint32_t address;
+  const char* name;
+};
+
+// The fixed columns of a line whose number has at most six digits, whose depth has its mark
+// and that selects no section: filled into blanks, with the bytes shown on it.
+void put_common_columns(char* o, int32_t number, const DepthMark& mark, const LineStart& at, const uint8_t* bytes,
+                        size_t count) {
+  std::memset(o, ' ', TEXT_COLUMN);
+  put_decimal(o + 6, static_cast<uint32_t>(number));
+  std::memcpy(o + 7, mark.text, 3);
+  if (at.section) put_hex4(o + 11, at.address);
+  put_bytes(o, bytes, count);
+}
+
+// The rarer paths are kept out of line, so that the common one is compiled whole.
 struct Listing {
   OutStream& out;
   const LineLog& log;
@@ -130,16 +358,23 @@ struct Listing {
     const LoggedMessage* m;
     int32_t line;  // the line it is written under
   };
-  std::vector<std::vector<Message>> messages_of;  // by input, sorted by line
-  std::vector<size_t> message_next;               // by input: the next to write
+  struct InputMessages {
+    std::vector<Message> list;  // sorted by line
+    const Message* next = nullptr;  // the next to write, up to end
+    const Message* end = nullptr;
+  };
+  std::vector<InputMessages> messages_of;  // by input
   std::vector<const LoggedMessage*> unplaced;
-  size_t next_placement = 0;
-  size_t next_byte = 0;  // the bytes of placed.list[next_placement] begin here
+  StatementCursor cursor;
+  const uint8_t* next_bytes;  // those of the next placement that stored any
+  const uint8_t* bytes_end;
   Place place;
   LineOut line;
-  std::vector<Run> runs;
+  std::vector<Span> spans;  // the bytes of the statements of the line, not yet written
 
-  Listing(OutStream& o, const LineLog& l, const Placements& p) : out(o), log(l), placed(p), line(o) {}
+  Listing(OutStream& o, const LineLog& l, const Placements& p)
+      : out(o), log(l), placed(p), cursor(p), next_bytes(p.bytes.data()),
+        bytes_end(p.bytes.data() + p.bytes.size()), line(o) {}
 
   // The fixed columns: number (1-6), depth mark (8-10), address (12-15), bytes (18-30);
   // the text begins in column 31. COLUMNS is room for them (a number of up to ten digits)
@@ -163,15 +398,6 @@ struct Listing {
     line.blanks(2);
   }
 
-  void bytes_column(const Run* run) {
-    char* from = line.o;
-    for (size_t i = 0; run && i < run->count; i++) {
-      line.hex2(run->bytes[i]);
-      line.blanks(1);
-    }
-    line.blanks(BYTES_WIDTH - static_cast<size_t>(line.o - from));
-  }
-
   // The source text, tabs expanded to every eighth column of the text: at most eight
   // characters for each of its bytes.
   void text(const char* p, size_t n) {
@@ -190,233 +416,250 @@ struct Listing {
     }
   }
 
-  void message(const LoggedMessage& m) {
+  [[gnu::noinline]] void message(const LoggedMessage& m) {
     line.begin(m.text.size() + 5);
     line.text("*** ", 4);
     line.text(m.text.data(), m.text.size());
     line.end();
   }
 
-  // The placement's bytes, appended to the runs.
+  // The placement's bytes, added to the spans: to the last one when they follow it at once
+  // (its bytes end where these begin).
   void add_bytes(const Section* s, int32_t from, int32_t to) {
-    uint32_t start = static_cast<uint32_t>(s->start) + static_cast<uint32_t>(std::max(from, 0));
-    uint32_t count = placed_byte_count(PLACED_BYTES, s, from, to);
-    if (count > placed.bytes.size() - next_byte) return;  // cannot be: they were copied
-    const uint8_t* bytes = placed.bytes.data() + next_byte;
-    next_byte += count;
-    for (uint32_t i = 0; i < count; i++) {
-      uint32_t address = (start + i) & 0xFFFF;
-      uint8_t b = bytes[i];
-      Run* last = runs.empty() ? nullptr : &runs.back();
-      if (last && last->section == s && last->count < BYTES_A_LINE &&
-          ((last->address + last->count) & 0xFFFF) == address) {
-        last->bytes[last->count++] = b;
-      } else {
-        Run& run = runs.emplace_back();
-        run.section = s;
-        run.address = address;
-        run.bytes[0] = b;
-        run.count = 1;
+    size_t count = placed_byte_count(PLACED_BYTES, s, from, to);
+    if (count == 0 || count > static_cast<size_t>(bytes_end - next_bytes)) return;  // cannot be: they were copied
+    uint32_t address = (static_cast<uint32_t>(s->start) + static_cast<uint32_t>(std::max(from, 0))) & 0xFFFF;
+    const uint8_t* bytes = next_bytes;
+    next_bytes += count;
+    if (!spans.empty()) {
+      Span& last = spans.back();
+      if (last.section == s && ((last.address + last.count) & 0xFFFF) == address) {
+        last.count += count;
+        return;
       }
     }
+    spans.push_back(Span{s, address, bytes, count});
   }
 
-  const Section* section_of(const Placement& p) const {
-    return p.section > 0 && p.section <= placed.sections.size() ? placed.sections[p.section - 1] : nullptr;
-  }
-
-  void apply(const Placement& p) {
-    const Section* s = section_of(p);
-    if (!s) return;  // not placed: the run stopped before
+  void apply(const Statement& st) {
+    if (!st.section) return;  // not placed: the run stopped before
     int32_t from = place.counter;  // where the statement before left it
-    place.section = s;
-    place.counter = p.to;
-    if (p.kind == PLACED_BYTES) add_bytes(s, from, p.to);
+    place.section = st.section;
+    place.counter = st.counter;
+    if (st.kind == PLACED_BYTES) add_bytes(st.section, from, st.counter);
   }
 
-  // Byte runs on lines of their own, each with its address.
-  void continuation_lines(size_t from) {
-    for (size_t i = from; i < runs.size(); i++) {
-      line.begin(COLUMNS);
-      columns(0, 0, true, runs[i].address);
-      bytes_column(&runs[i]);
-      line.end();
+  // The bytes of the spans, but for the first `shown` (written on the source line), on
+  // lines of their own: four a line, with the address of the first.
+  [[gnu::noinline]] void continuation_lines(size_t shown) {
+    for (const Span& span : spans) {
+      for (size_t i = shown; i < span.count; i += BYTES_A_LINE) {
+        size_t k = std::min(BYTES_A_LINE, span.count - i);
+        line.begin(COLUMNS);
+        std::memset(line.o, ' ', TEXT_COLUMN);
+        put_hex4(line.o + 11, (span.address + static_cast<uint32_t>(i)) & 0xFFFF);
+        put_bytes(line.o, span.bytes + i, k);
+        line.o += 17 + 3 * k - 1;
+        line.end();
+      }
+      shown = 0;
     }
-    runs.clear();
+    spans.clear();
   }
 
   // Statements that begin on a line already written (after an INCLUDE on the same line):
   // their bytes on lines of their own.
-  void late_placements(int32_t input, int32_t up_to_line) {
-    size_t n = placed.list.size();
-    while (next_placement < n && placed.list[next_placement].input == input &&
-           placed.list[next_placement].line <= up_to_line)
-      apply(placed.list[next_placement++]);
+  [[gnu::noinline]] void late_placements(int32_t input, int32_t up_to_line) {
+    while (cursor.by(input, up_to_line)) apply(cursor.take());
     continuation_lines(0);
   }
 
-  void messages_up_to(int32_t input, int64_t up_to_line) {
-    if (static_cast<size_t>(input) >= messages_of.size()) return;
-    const std::vector<Message>& list = messages_of[static_cast<size_t>(input)];
-    size_t& k = message_next[static_cast<size_t>(input)];
-    while (k < list.size() && list[k].line <= up_to_line) message(*list[k++].m);
+  void messages_up_to(InputMessages& q, int64_t up_to_line) {
+    while (q.next != q.end && q.next->line <= up_to_line) message(*q.next++->m);
   }
 
-  // One source line, with what the statements that begin on it placed, and its messages.
-  void source_line(int32_t input, int32_t number, int32_t depth, const char* p, size_t n) {
-    size_t count = placed.list.size();
-    auto on_this_line = [&]() {
-      return next_placement < count && placed.list[next_placement].input == input &&
-             placed.list[next_placement].line <= number;
-    };
-    // A section switch shows the section's name; the address is where the line's first
-    // other statement begins (where the next byte goes when there is none).
+  // Applies the statements that begin on the line (and those before it not yet applied);
+  // where the line begins. A section switch shows the section's name; the address is where
+  // the line's first other statement begins (where the next byte goes when there is none).
+  LineStart take_line(int32_t input, int32_t number) {
     const char* name = nullptr;
-    while (on_this_line() && placed.list[next_placement].kind == PLACED_SECTION) {
-      const Placement& p = placed.list[next_placement++];
-      if (!name && section_of(p)) name = section_of(p)->name;
-      apply(p);
+    while (cursor.by(input, number) && cursor.next_kind() == PLACED_SECTION) {
+      Statement st = cursor.take();
+      if (!name && st.section) name = st.section->name;
+      apply(st);
     }
-    bool with_address = place.section != nullptr;
-    uint32_t address = with_address ? place.address() : 0;
-    const Section* at_start = place.section;
-    while (on_this_line()) apply(placed.list[next_placement++]);
-    size_t name_length = name ? std::strlen(name) : 0;
-    line.begin(COLUMNS + name_length + n * 8);
-    size_t first_run = 0;
-    if (!name && number < 1000000 && depth < 100) {
-      // The common line: the fixed columns filled into blanks.
-      const Run* run = !runs.empty() && runs[0].section == at_start && runs[0].address == address ? &runs[0] : nullptr;
-      first_run = run ? 1 : 0;
-      char* o = line.o;
-      std::memset(o, ' ', 32);
-      uint32_t v = static_cast<uint32_t>(number);
-      for (int i = 5; i >= 0; i--) {
-        o[i] = static_cast<char>('0' + v % 10);
-        v /= 10;
-        if (v == 0) break;
-      }
-      if (depth > 0) {
-        o[7] = '+';
-        if (depth >= 10) o[8] = static_cast<char>('0' + depth / 10), o[9] = static_cast<char>('0' + depth % 10);
-        else o[8] = static_cast<char>('0' + depth);
-      }
-      if (with_address) {
-        o[11] = HEX[(address >> 12) & 15];
-        o[12] = HEX[(address >> 8) & 15];
-        o[13] = HEX[(address >> 4) & 15];
-        o[14] = HEX[address & 15];
-      }
-      for (size_t i = 0; run && i < run->count; i++) {
-        o[17 + 3 * i] = HEX[run->bytes[i] >> 4];
-        o[18 + 3 * i] = HEX[run->bytes[i] & 15];
-      }
-      line.o = o + 30;
-      if (!std::memchr(p, '\t', n)) line.text(p, n);
-      else text(p, n);
-      line.end();
-      continuation_lines(first_run);
-      return messages_up_to(input, number);
-    }
-    columns(number, depth, with_address, address);
-    if (name) {
-      *line.o++ = '[';
-      line.text(name, name_length);
-      *line.o++ = ']';
-      line.blanks(name_length + 2 < BYTES_WIDTH ? BYTES_WIDTH - name_length - 2 : 1);
-    } else if (!runs.empty() && runs[0].section == at_start && runs[0].address == address) {
-      bytes_column(&runs[0]);
-      first_run = 1;
-    } else {
-      bytes_column(nullptr);
-    }
+    LineStart at{place.section, place.section ? place.address() : 0, name};
+    while (cursor.by(input, number)) apply(cursor.take());
+    return at;
+  }
+
+  // A line of common columns, with no tab, whose text fits the output's buffer: written
+  // straight into it. (Its trailing blanks are told by the text, which was not just written.)
+  void common_line(int32_t number, const DepthMark& mark, const LineStart& at, const uint8_t* bytes, size_t count,
+                   const char* p, size_t n) {
+    char* start = room(out, TEXT_COLUMN + n + 1);
+    char* __restrict o = start;  // the line's characters change nothing else
+    put_common_columns(o, number, mark, at, bytes, count);
+    std::memcpy(o + TEXT_COLUMN, p, n);
+    o += TEXT_COLUMN + n;
+    if (n == 0 || p[n - 1] == ' ')
+      while (o > start && o[-1] == ' ') o--;
+    *o++ = '\n';
+    out_commit(out, static_cast<size_t>(o - start));
+  }
+
+  // Any line, its text with tabs expanded.
+  [[gnu::noinline]] void any_line(int32_t number, int32_t depth, const LineStart& at, const uint8_t* bytes,
+                                  size_t count, const char* p, size_t n) {
+    line.begin(COLUMNS + (at.name ? std::strlen(at.name) : 0) + n * 8);
+    wide_columns(number, depth, at, bytes, count);
     text(p, n);
     line.end();
-    continuation_lines(first_run);
-    messages_up_to(input, number);
   }
 
-  // The messages, by the input and line they point at, in the order written; a message
-  // that pass 2 wrote as pass 1 did (a syntax error) once.
+  // The fixed columns of any line, with the section's name or the bytes shown on it.
+  void wide_columns(int32_t number, int32_t depth, const LineStart& at, const uint8_t* bytes, size_t count) {
+    columns(number, depth, at.section != nullptr, at.address);
+    size_t width = BYTES_WIDTH;
+    if (at.name) {
+      size_t n = std::strlen(at.name);
+      *line.o++ = '[';
+      line.text(at.name, n);
+      *line.o++ = ']';
+      width = n + 2 < BYTES_WIDTH ? BYTES_WIDTH - n - 2 : 1;
+    } else {
+      for (size_t i = 0; i < count; i++) {
+        put_hex2(line.o, bytes[i]);
+        line.o[2] = ' ';
+        line.o += 3;
+      }
+      width -= 3 * count;
+    }
+    line.blanks(width);
+  }
+
+  // One source line of the frame (with tabs or not), with what the statements that begin
+  // on it placed, and its messages.
+  void source_line(Frame& f, int32_t number, const char* p, size_t n, bool tabs) {
+    LineStart at = take_line(f.input, number);
+    size_t shown = 0;  // the first span's bytes written on the line itself
+    if (!at.name && !spans.empty() && spans[0].section == at.section && spans[0].address == at.address)
+      shown = std::min(BYTES_A_LINE, spans[0].count);
+    const uint8_t* bytes = shown ? spans[0].bytes : nullptr;
+    if (!tabs && !at.name && number < 1000000 && f.depth < 100 && n < OutStream::CAPACITY - TEXT_COLUMN)
+      common_line(number, f.mark, at, bytes, shown, p, n);
+    else
+      any_line(number, f.depth, at, bytes, shown, p, n);
+    if (spans.size() > 1 || (!spans.empty() && spans[0].count > shown)) continuation_lines(shown);
+    spans.clear();
+    messages_up_to(messages_of[static_cast<size_t>(f.input)], number);
+  }
+
+  // The messages, by the input and line they go under, in the order written: pass 1's
+  // under the line they point at, pass 2's under the line where their statement begins; a
+  // message that pass 2 wrote as pass 1 did (a syntax error) once.
   void sort_messages(const MessageLog& messages) {
     messages_of.assign(log.inputs.size(), {});
-    message_next.assign(log.inputs.size(), 0);
+    // What pass 1 said with a position: pass 2 says some of it again (a syntax error).
+    std::set<std::tuple<int32_t, int32_t, int32_t, std::string_view>> said;
+    for (const LoggedMessage& m : messages.list)
+      if (m.placed && m.pass != 2) said.emplace(m.input, m.line, m.col, m.text);
     for (const LoggedMessage& m : messages.list) {
       int32_t input = m.input, line_number = m.line;
-      if (m.placed && m.line == 0 && m.pass == 2 && m.statement < placed.list.size()) {
-        // Its position is not known (pass 2 replayed without positions): the line where
-        // the statement it came from begins.
-        input = placed.list[m.statement].input;
-        line_number = placed.list[m.statement].line;
+      if (m.placed && m.pass == 2) {
+        if (said.count({m.input, m.line, m.col, m.text})) continue;
+        // Under the line where its statement begins, known whether or not the replay
+        // carried positions (so the listing is the same either way).
+        if (m.statement < placed.lines.size()) {
+          input = placed.input_of(m.statement);
+          line_number = placed.lines[m.statement];
+        }
       }
       if (m.placed && line_number > 0 && input >= 0 && static_cast<size_t>(input) < log.inputs.size())
-        messages_of[static_cast<size_t>(input)].push_back(Message{&m, line_number});
+        messages_of[static_cast<size_t>(input)].list.push_back(Message{&m, line_number});
       else
         unplaced.push_back(&m);
     }
-    for (auto& list : messages_of) {
+    for (InputMessages& q : messages_of) {
+      std::vector<Message>& list = q.list;
       std::stable_sort(list.begin(), list.end(), [](const Message& a, const Message& b) { return a.line < b.line; });
-      std::vector<Message> once;
-      for (const Message& m : list) {
-        bool seen = false;
-        for (size_t i = once.size(); i-- > 0 && once[i].line == m.line;)
-          if (once[i].m->pass != m.m->pass && once[i].m->col == m.m->col && once[i].m->text == m.m->text) seen = true;
-        if (!seen) once.push_back(m);
-      }
-      list.swap(once);
+      q.next = list.data();
+      q.end = list.data() + list.size();
     }
+  }
+
+  // Searches the bytes from p on for a tab and for $1A, which ends the text (at `end`, then):
+  // the line [p, p + n) and some way past it (both are rare), but not far (to bytes that
+  // are about to be read anyway). `clear` is where the bytes from p on hold neither up to.
+  static void look_ahead(const char* p, size_t n, const char*& end, const char*& clear) {
+    size_t window = std::max(n, std::min<size_t>(4096, static_cast<size_t>(end - p)));
+    clear = p + window;
+    if (const void* eof = std::memchr(p, 0x1A, window)) end = clear = static_cast<const char*>(eof);
+    if (const void* tab = std::memchr(p, '\t', static_cast<size_t>(clear - p))) clear = static_cast<const char*>(tab);
+  }
+
+  // A frame for the input, if there is one of that number.
+  void enter(std::vector<Frame>& frames, int32_t input) {
+    if (input < 0 || static_cast<size_t>(input) >= log.inputs.size()) return;
+    const LoggedInput& in = log.inputs[static_cast<size_t>(input)];
+    const std::string& t = log.texts[in.text];
+    const Entered* entered = in.entered.data();
+    frames.push_back(Frame{input, in.depth, t.data(), t.data() + t.size(), t.data(), 1, DepthMark(in.depth), entered,
+                           entered + in.entered.size()});
+  }
+
+  // The frame's lines, up to its line `last` or its end.
+  void lines_of(Frame& f, int32_t last) {
+    const char* p = f.p;
+    const char* end = f.end;
+    const char* clear = f.clear;
+    int32_t number = f.number;
+    while (p < end && number <= last) {
+      const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+      size_t n = static_cast<size_t>((lf ? lf : end) - p);
+      if (p + n > clear) {
+        look_ahead(p, n, end, clear);
+        if (p == end) break;
+        if (p + n > end) {  // $1A in the line ends it, and the text
+          lf = nullptr;
+          n = static_cast<size_t>(end - p);
+        }
+      }
+      if (lf && n > 0 && p[n - 1] == '\r') n--;  // read as the line feed alone
+      source_line(f, number, p, n, clear < p + n);
+      p = lf ? lf + 1 : end;
+      if (number < INT32_MAX) number++;
+    }
+    f.p = p;
+    f.end = end;
+    f.clear = clear;
+    f.number = number;
   }
 
   // The inputs in the order read: each one's lines, and after the line of each INCLUDE the
   // lines of the file it entered.
   void all_lines() {
-    struct Frame {
-      int32_t input;
-      const char* p;    // the rest of its text
-      const char* end;  // its end ($1A ends it early)
-      int32_t number;   // the next line's number
-      size_t entered;   // the next include it entered
-    };
     std::vector<Frame> frames;
-    auto enter = [&](int32_t input) {
-      if (input < 0 || static_cast<size_t>(input) >= log.inputs.size()) return;
-      const std::string& t = log.texts[log.inputs[static_cast<size_t>(input)].text];
-      const char* end = t.data() + t.size();
-      if (const void* eof = std::memchr(t.data(), 0x1A, t.size())) end = static_cast<const char*>(eof);
-      frames.push_back(Frame{input, t.data(), end, 1, 0});
-    };
-    enter(0);
+    enter(frames, 0);
     while (!frames.empty()) {
       Frame& f = frames.back();
-      const LoggedInput& in = log.inputs[static_cast<size_t>(f.input)];
-      bool more = f.p < f.end;
-      if (f.entered < in.entered.size() && (in.entered[f.entered].line < f.number || !more)) {
-        int32_t child = in.entered[f.entered++].input;
+      bool entering = f.entered != f.entered_end;
+      lines_of(f, entering ? f.entered->line : INT32_MAX);
+      if (entering) {
+        int32_t child = f.entered++->input;
         late_placements(f.input, f.number - 1);
-        enter(child);
+        enter(frames, child);
         continue;
       }
-      if (!more) {
-        late_placements(f.input, INT32_MAX);
-        messages_up_to(f.input, INT64_MAX);
-        frames.pop_back();
-        if (!frames.empty()) late_placements(frames.back().input, frames.back().number - 1);
-        continue;
-      }
-      const char* lf = static_cast<const char*>(std::memchr(f.p, '\n', static_cast<size_t>(f.end - f.p)));
-      const char* stop = lf ? lf : f.end;
-      size_t n = static_cast<size_t>(stop - f.p);
-      if (lf && n > 0 && f.p[n - 1] == '\r') n--;  // read as the line feed alone
-      int32_t number = f.number;
-      const char* p = f.p;
-      f.p = lf ? lf + 1 : f.end;
-      if (f.number < INT32_MAX) f.number++;
-      source_line(f.input, number, in.depth, p, n);
+      late_placements(f.input, INT32_MAX);
+      messages_up_to(messages_of[static_cast<size_t>(f.input)], INT64_MAX);
+      frames.pop_back();
+      if (!frames.empty()) late_placements(frames.back().input, frames.back().number - 1);
     }
     // Whatever no line took: bytes on lines of their own, then the messages.
-    while (next_placement < placed.list.size()) apply(placed.list[next_placement++]);
+    while (cursor.more()) apply(cursor.take());
     continuation_lines(0);
-    for (size_t i = 0; i < messages_of.size(); i++) messages_up_to(static_cast<int32_t>(i), INT64_MAX);
+    for (InputMessages& q : messages_of) messages_up_to(q, INT64_MAX);
     for (const LoggedMessage* m : unplaced) message(*m);
   }
 

@@ -255,49 +255,27 @@ PlacementKind placement_kind(int production) {
 }
 
 // A statement when a listing is written: pass 1 notes where it begins, pass 2 what it
-// placed where (in the entry of the same number).
+// placed where (as the statement of the same number).
 [[gnu::noinline]] void placed_statement(int production, ParseValue* base) {
   Placements& placed = *g->placements;
-  // The messages of its action are the statement's (its number, until it is done).
-  uint32_t number = g->statement_number;
-  if (g->pass != 2) {
-    const SrcPos& at = g->statement_pos;
-    placed.list.push_back(Placement{at.input, at.line, 0, 0, placement_kind(production)});
-    action_of_group(production, base);
-    if (g->statement_number < UINT32_MAX) g->statement_number++;
-    return;
-  }
+  bool first_pass = g->pass != 2;
+  size_t number = placed.counters.size();  // in pass 2, the statement's
+  // Pass 1 notes where each statement begins; pass 2 where those begin that it makes beyond
+  // pass 1's (the source changed since).
+  if (first_pass || number >= placed.lines.size()) placed.statement_begun(g->statement_pos, placement_kind(production));
   const Section* before = g->sections->current;
   int32_t from = before ? before->location_counter : 0;
+  // The messages of its action are the statement's (its number, until it is done).
   action_of_group(production, base);
   if (g->statement_number < UINT32_MAX) g->statement_number++;
+  if (first_pass) return;
   if (number == 0) {
     // Room for as many bytes as the sections hold.
     size_t bytes = 0;
     table_visit(g->sections->table, [&](void* s) { bytes += static_cast<size_t>(static_cast<Section*>(s)->size); });
     placed.bytes.reserve(bytes);
   }
-  if (number >= placed.list.size()) {
-    // More statements than pass 1 made (its source changed since): placed where they are.
-    const SrcPos& at = g->statement_pos;
-    placed.list.push_back(Placement{at.input, at.line, 0, 0, placement_kind(production)});
-  }
-  const Section* s = g->sections->current;
-  if (!s) return;
-  if (s != placed.last) {
-    auto [it, fresh] = placed.number_of.try_emplace(s, static_cast<uint32_t>(placed.sections.size() + 1));
-    if (fresh) placed.sections.push_back(s);
-    placed.last = s;
-    placed.last_number = it->second;
-  }
-  Placement& p = placed.list[number];
-  p.section = placed.last_number;
-  p.to = s->location_counter;
-  // The bytes it stored: those that fell inside the buffer.
-  if (uint32_t n = placed_byte_count(static_cast<PlacementKind>(p.kind), s, from, p.to)) {
-    const uint8_t* b = s->buffer + std::max(from, 0);
-    placed.bytes.insert(placed.bytes.end(), b, b + n);
-  }
+  placed.statement_placed(g->sections->current, from);
 }
 
 }  // namespace

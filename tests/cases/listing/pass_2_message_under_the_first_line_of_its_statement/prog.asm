@@ -1,0 +1,4 @@
+        .SECTION "c",$2000
+        .DB 1,
+          missing
+        NOP
