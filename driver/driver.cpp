@@ -415,7 +415,7 @@ void write_report_file(const std::string& file, void (*write)(OutStream&)) {
     ok = out_flush(*out);
     if (!replacing && ::close(fd) != 0) ok = false;
   }
-  if (replacing && ok) ok = replacing_commit(beside);
+  if (replacing && ok) ok = replacing_commit(beside, false);
   if (!ok) report_error("Could not write %s\n", file.c_str());
 }
 

@@ -86,10 +86,15 @@ bool replacing_open(ReplacingFile& f, const std::string& path) {
   return false;
 }
 
-bool replacing_commit(ReplacingFile& f) {
+bool replacing_commit(ReplacingFile& f, bool flushed) {
   if (f.temp.empty()) return false;
   bool ok = ::close(f.fd) == 0;
   f.fd = -1;
+  // A rename over an existing file makes some file systems (ext4) write the new file's
+  // data out at once, so that a crash cannot leave it empty: worth its milliseconds for
+  // the load file, not for a listing, which the next run makes again. The old file goes
+  // first then, and the rename makes a new name.
+  if (ok && !flushed) ::unlink(f.target.c_str());
   if (ok) ok = ::rename(f.temp.c_str(), f.target.c_str()) == 0;
   if (!ok) ::unlink(f.temp.c_str());
   f.temp.clear();

@@ -20,8 +20,10 @@ struct ReplacingFile {
 // `path` names something other than a regular file (a device, a FIFO) or no file can be
 // made in its folder; the caller then writes in place, or reports the failure.
 bool replacing_open(ReplacingFile& f, const std::string& path);
-// Closes the temporary file and renames it over the target. False when the close or the
-// rename failed; the temporary file is gone either way.
-bool replacing_commit(ReplacingFile& f);
+// Closes the temporary file and renames it over the target; unless `flushed`, the target
+// is removed first (no file system then writes the data out at once, as ext4 does for a
+// file renamed over another). False when the close or the rename failed; the temporary
+// file is gone either way.
+bool replacing_commit(ReplacingFile& f, bool flushed = true);
 // Closes and removes the temporary file, if there is one; the target is left as it is.
 void replacing_abandon(ReplacingFile& f);
