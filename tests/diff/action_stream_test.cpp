@@ -144,15 +144,11 @@ TEST(ActionStream, GeneratedProgram) {
 // Every entry of the fuzz corpus that reads no include (as a file: its first byte taken
 // off when it picks a mode of the fuzz target).
 TEST(ActionStream, CorpusEntries) {
-  std::vector<fs::path> entries;
-  for (const auto& e : fs::directory_iterator(XEXASM_CORPUS_DIR))
-    if (e.is_regular_file()) entries.push_back(e.path());
-  std::sort(entries.begin(), entries.end());
+  const std::vector<fs::path> entries = corpus_entries(XEXASM_CORPUS_DIR);
   const ScratchDir dir;
   size_t replayed = 0;
   for (const fs::path& entry : entries) {
-    std::string input = read_file(entry);
-    if (!input.empty() && input[0] >= 1 && input[0] <= 7) input.erase(0, 1);
+    const std::string input(corpus_source(read_file(entry)));
     if (input.find("INCLUDE") != std::string::npos) continue;
     const std::string path = dir.write("entry.asm", input);
     check_engine(entry.filename().string(), path);

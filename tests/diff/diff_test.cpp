@@ -58,10 +58,7 @@ TEST(FastSetting, SpellingsOfTheEnvironmentVariable) {
 // pipe; the rest run as standard input held in memory), in a folder holding the include
 // files that the entries name.
 TEST(DiffCorpus, EveryEntry) {
-  std::vector<fs::path> entries;
-  for (const auto& e : fs::directory_iterator(XEXASM_CORPUS_DIR))
-    if (e.is_regular_file()) entries.push_back(e.path());
-  std::sort(entries.begin(), entries.end());
+  const std::vector<fs::path> entries = corpus_entries(XEXASM_CORPUS_DIR);
   ASSERT_GT(entries.size(), 500u) << "the corpus is missing";
 
   const ScratchDir dir;

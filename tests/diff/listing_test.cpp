@@ -159,16 +159,12 @@ TEST(Messages, NameTheirFileLineAndColumnUnderEverySetting) {
 // Every entry of the fuzz corpus as a source file, under every setting: the same messages,
 // listing and label file as the plain core's (also where pass 2 stops, or never comes).
 TEST(Listing, EveryCorpusEntryUnderEverySetting) {
-  std::vector<fs::path> entries;
-  for (const auto& e : fs::directory_iterator(XEXASM_CORPUS_DIR))
-    if (e.is_regular_file()) entries.push_back(e.path());
-  std::sort(entries.begin(), entries.end());
+  const std::vector<fs::path> entries = corpus_entries(XEXASM_CORPUS_DIR);
   const ScratchDir dir;
   write_corpus_includes(dir.path());
   size_t run = 0, failed = 0;
   for (const fs::path& entry : entries) {
-    std::string input = read_file(entry);
-    if (!input.empty() && input[0] >= 1 && input[0] <= 7) input.erase(0, 1);  // the fuzz target's choice of run
+    const std::string input(corpus_source(read_file(entry)));
     if (input.find("INCLUDE") != std::string::npos && input.find('/') != std::string::npos) continue;
     write_file(dir.path() / "fz.asm", input);
     bool gnu = run++ % 2 == 0;  // half of them without positions in pass 2's replay

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -143,6 +144,19 @@ void write_corpus_includes(const fs::path& folder) {
   fs::create_directories(folder / "dir.inc");
 }
 
+std::vector<fs::path> corpus_entries(const fs::path& dir) {
+  std::vector<fs::path> entries;
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.is_regular_file()) entries.push_back(e.path());
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+std::string_view corpus_source(std::string_view input) {
+  if (!input.empty() && input[0] >= 1 && input[0] <= 7) input.remove_prefix(1);
+  return input;
+}
+
 std::optional<CorpusRun> run_corpus_input(std::string_view input, unsigned fast) {
   constexpr size_t PIPE_MAX = 60000;  // what a pipe takes in without a reader
   bool from_file = false, from_pipe = false, gnu = false, listing = false;
@@ -151,12 +165,11 @@ std::optional<CorpusRun> run_corpus_input(std::string_view input, unsigned fast)
     run.debug = input[0] & 1;
     from_file = input[0] & 2;
     from_pipe = input[0] & 4;
-    input.remove_prefix(1);
   } else if (!input.empty() && (input[0] == 6 || input[0] == 7)) {
     from_file = gnu = true;
     listing = input[0] == 7;
-    input.remove_prefix(1);
   }
+  input = corpus_source(input);
   if (input.size() > PIPE_MAX) from_pipe = false;
   if (input.find("INCLUDE") != std::string_view::npos && input.find('/') != std::string_view::npos)
     return std::nullopt;

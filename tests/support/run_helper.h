@@ -103,11 +103,19 @@ void write_file(const fs::path& path, std::string_view text);
 // that includes itself, an empty one, one that ends inside a string, and a folder.
 void write_corpus_includes(const fs::path& folder);
 
+// The entries of the corpus folder `dir`, in name order.
+std::vector<fs::path> corpus_entries(const fs::path& dir);
+// A corpus input's source: the input without the first byte that chooses the fuzz
+// target's run ($01-$07), if it has one.
+std::string_view corpus_source(std::string_view input);
+
 // An input of the fuzz corpus, run the way the fuzz target runs it, in the current folder
-// (which should hold the corpus includes). A first byte $01-$05 is taken off and chooses
-// the run: bit 0 -D, bit 1 the source read from a file (fz.asm, whose load file is the real
-// file fz.xex, read back into the outcome), bit 2 standard input from a pipe; any other
-// first byte belongs to the source, which is then standard input held in memory. Sections are limited to 64 KiB. An input that could name a file outside the
+// (which should hold the corpus includes). A first byte $01-$07 is taken off and chooses
+// the run: $01-$05 by bits, bit 0 -D, bit 1 the source read from a file (fz.asm, whose
+// load file is the real file fz.xex, read back into the outcome), bit 2 standard input
+// from a pipe; $06 the file with --messages=gnu, $07 also a listing and a label file (read
+// back into the outcome); any other first byte belongs to the source, which is then
+// standard input held in memory. Sections are limited to 64 KiB. An input that could name a file outside the
 // folder (INCLUDE together with '/') is not run: nothing is returned.
 struct CorpusRun {
   bool debug = false;  // the fast layer is off in debug mode
