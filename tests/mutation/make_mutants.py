@@ -38,7 +38,8 @@ def sites(path):
             for m in re.finditer(pattern, code):
                 old = line[m.start():m.end()]
                 replacement = re.sub(pattern, new, old)
-                find = line[m.start():]
+                # (cut before a backslash, which the run's reader would take for an escape)
+                find = line[m.start():].split('\\', 1)[0]
                 k = text.count(find)
                 yield find, old, replacement, k
 
