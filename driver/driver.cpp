@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <exception>
 #include <memory>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "assembly/section.h"
@@ -29,6 +31,23 @@ Run* g = nullptr;
 namespace {
 
 constexpr int UNGET_CAPACITY = 1024;
+
+// The listing's lines, made on a second thread from the end of pass 2 on while the run
+// writes standard output, the load file and the label file, and makes the listing's
+// tables. The thread reads what pass 2 left (the lines, the placements, the sections),
+// which nothing changes any more, and a copy of the messages so far; it calls nothing that
+// reaches the run's handle. The lines go into the file beside the listing's target as
+// they are made; the end of the run adds the rest and decides whether the file is kept.
+struct ListingJob {
+  ReplacingFile file;
+  OutStream out;
+  MessageLog messages;
+  std::exception_ptr failure;  // what stopped the thread, if anything did
+  std::thread thread;
+  ~ListingJob() {
+    if (thread.joinable()) thread.join();
+  }
+};
 
 // The run: the handle every layer reads, each module's record, and what the driver itself
 // keeps (the command line's outcome and the binary load file).
@@ -56,6 +75,8 @@ struct RunState {
   } listing;
   std::string source;   // the source path (the last path given); none: standard input
   bool have_source = false;
+  // Last, so that its thread has stopped before anything it reads goes.
+  std::unique_ptr<ListingJob> listing_job;
   ~RunState() {
     if (output_fd >= 0) ::close(output_fd);
   }
@@ -419,11 +440,65 @@ void write_report_file(const std::string& file, void (*write)(OutStream&)) {
   if (!ok) report_error("Could not write %s\n", file.c_str());
 }
 
+// The thread of the job.
+void make_listing_lines(ListingJob& job, const LineLog& lines, const Placements& placed) {
+  try {
+    write_listing_lines(job.out, lines, placed, job.messages);
+  } catch (...) {
+    job.failure = std::current_exception();
+  }
+}
+
+// From the end of pass 2: the listing's lines, when they go to a regular file that the
+// listing may replace, are made on a second thread. Anything else waits for the end.
+void start_listing() {
+  RunState& r = *state;
+  const std::string& listing = r.options.listing;
+  if (!g->lines || names_the_source(listing) || is_included(listing)) return;
+  auto job = std::make_unique<ListingJob>();
+  if (!replacing_open(job->file, listing)) return;
+  out_init(job->out, job->file.fd, nullptr, false);
+  job->messages = *g->messages;
+  try {
+    job->thread = std::thread(make_listing_lines, std::ref(*job), std::cref(r.listing.lines),
+                              std::cref(r.listing.placements));
+  } catch (const std::system_error&) {
+    return;  // no thread to be had: the listing is written at the end
+  }
+  r.listing_job = std::move(job);
+}
+
+// The job's listing completed, when the messages logged since it began point nowhere into
+// the source (else false): those messages, the tables, and the file in its place.
+bool complete_listing(ListingJob& job) {
+  RunState& r = *state;
+  auto tables = std::make_unique<OutStream>();
+  std::string text;
+  out_init(*tables, -1, &text, false);
+  write_listing_tables(*tables, r.sections.table, r.symbols.table);  // while the lines are made
+  out_flush(*tables);
+  job.thread.join();
+  if (job.failure) std::rethrow_exception(job.failure);
+  const std::vector<LoggedMessage>& all = r.listing.messages.list;
+  const LoggedMessage* later = all.data() + job.messages.list.size();
+  const LoggedMessage* end = all.data() + all.size();
+  for (const LoggedMessage* m = later; m != end; m++)
+    if (m->placed) return false;
+  write_listing_messages(job.out, later, end);
+  out_write(job.out, text.data(), text.size());
+  bool ok = out_flush(job.out) && replacing_commit(job.file, false);
+  if (!ok) report_error("Could not write %s\n", r.options.listing.c_str());
+  return true;
+}
+
 // The end of a run, also of one that a fatal error stopped (`stopped`): the listing, with
 // every message so far, and, when the load file is written (a run that completed; with -o,
-// one without errors), the label file that goes with it.
+// one without errors), the label file that goes with it. What the job made is used when
+// the run completed; else it is made here.
 void write_listing_and_labels(bool stopped) {
   RunState& r = *state;
+  std::unique_ptr<ListingJob> job = std::move(r.listing_job);
+  if (stopped) job.reset();  // its lines are made again, with every message
   bool listing = g->lines != nullptr;  // asked for, and not yet written
   g->lines = nullptr;
   g->messages = nullptr;  // the messages about these files are not listed in them
@@ -432,6 +507,7 @@ void write_listing_and_labels(bool stopped) {
     if (with_load_file && !r.options.labels.empty())
       write_report_file(r.options.labels, [](OutStream& out) { write_label_file(out, state->symbols.table); });
     if (!listing) return;
+    if (job && complete_listing(*job)) return;
     write_report_file(r.options.listing, [](OutStream& out) {
       RunState& s = *state;
       write_listing(out, s.listing.lines, s.listing.placements, s.listing.messages, s.sections.table,
@@ -467,6 +543,7 @@ void assemble(const std::vector<std::string>& args) {
   reader_close_source();
   sections_check_sizes();
 
+  start_listing();
   print_reports();
   write_outputs();
   write_listing_and_labels(false);

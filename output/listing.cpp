@@ -220,6 +220,14 @@ struct LineOut {
   }
 };
 
+// A message, under the line it points at or at the end.
+void message_line(LineOut& line, const LoggedMessage& m) {
+  line.begin(m.text.size() + 5);
+  line.text("*** ", 4);
+  line.text(m.text.data(), m.text.size());
+  line.end();
+}
+
 // The address at which the current section stands, or none.
 struct Place {
   const Section* section = nullptr;
@@ -416,12 +424,7 @@ struct Listing {
     }
   }
 
-  [[gnu::noinline]] void message(const LoggedMessage& m) {
-    line.begin(m.text.size() + 5);
-    line.text("*** ", 4);
-    line.text(m.text.data(), m.text.size());
-    line.end();
-  }
+  [[gnu::noinline]] void message(const LoggedMessage& m) { message_line(line, m); }
 
   // The placement's bytes, added to the spans: to the last one when they follow it at once
   // (its bytes end where these begin).
@@ -662,65 +665,81 @@ struct Listing {
     for (InputMessages& q : messages_of) messages_up_to(q, INT64_MAX);
     for (const LoggedMessage* m : unplaced) message(*m);
   }
-
-  // Each section with its start, its last address and its size, by start.
-  void sections_table(const NameTable* sections) {
-    std::vector<const Section*> list;
-    table_visit(sections, [&](void* p) { list.push_back(static_cast<const Section*>(p)); });
-    std::sort(list.begin(), list.end(), [](const Section* a, const Section* b) {
-      return a->start != b->start ? a->start < b->start : std::strcmp(a->name, b->name) < 0;
-    });
-    out_write(out, "\nSections:\n", 11);
-    for (const Section* s : list) {
-      uint32_t start = static_cast<uint32_t>(s->start);
-      size_t n = std::strlen(s->name);
-      line.begin(COLUMNS + n);
-      line.blanks(2);
-      line.hex4(start);
-      line.blanks(1);
-      if (s->size > 0) line.hex4((start + static_cast<uint32_t>(s->size) - 1u) & 0xFFFF);
-      else line.text("----", 4);
-      line.blanks(1);
-      line.number(s->size, 8);
-      line.blanks(2);
-      line.text(s->name, n);
-      line.end();
-    }
-  }
-
-  // Every name of the symbol table with its value, by name.
-  void labels_table(const NameTable* symbols) {
-    std::vector<const Symbol*> list = sorted_symbols(symbols, false, false);
-    size_t width = 0;
-    for (const Symbol* s : list) width = std::max(width, std::strlen(s->name));
-    width = std::min<size_t>(width, 32);
-    out_write(out, "\nLabels:\n", 9);
-    for (const Symbol* s : list) {
-      size_t n = std::strlen(s->name);
-      line.begin(COLUMNS + std::max(n, width));
-      line.blanks(2);
-      line.text(s->name, n);
-      line.blanks(n < width ? width - n : 0);
-      if (s->defined) {
-        line.text("  $", 3);
-        line.hex4(s->value);
-      } else {
-        line.text("  not defined", 13);
-      }
-      line.end();
-    }
-  }
 };
+
+// Each section with its start, its last address and its size, by start.
+void sections_table(LineOut& line, const NameTable* sections) {
+  OutStream& out = line.out;
+  std::vector<const Section*> list;
+  table_visit(sections, [&](void* p) { list.push_back(static_cast<const Section*>(p)); });
+  std::sort(list.begin(), list.end(), [](const Section* a, const Section* b) {
+    return a->start != b->start ? a->start < b->start : std::strcmp(a->name, b->name) < 0;
+  });
+  out_write(out, "\nSections:\n", 11);
+  for (const Section* s : list) {
+    uint32_t start = static_cast<uint32_t>(s->start);
+    size_t n = std::strlen(s->name);
+    line.begin(Listing::COLUMNS + n);
+    line.blanks(2);
+    line.hex4(start);
+    line.blanks(1);
+    if (s->size > 0) line.hex4((start + static_cast<uint32_t>(s->size) - 1u) & 0xFFFF);
+    else line.text("----", 4);
+    line.blanks(1);
+    line.number(s->size, 8);
+    line.blanks(2);
+    line.text(s->name, n);
+    line.end();
+  }
+}
+
+// Every name of the symbol table with its value, by name.
+void labels_table(LineOut& line, const NameTable* symbols) {
+  OutStream& out = line.out;
+  std::vector<const Symbol*> list = sorted_symbols(symbols, false, false);
+  size_t width = 0;
+  for (const Symbol* s : list) width = std::max(width, std::strlen(s->name));
+  width = std::min<size_t>(width, 32);
+  out_write(out, "\nLabels:\n", 9);
+  for (const Symbol* s : list) {
+    size_t n = std::strlen(s->name);
+    line.begin(Listing::COLUMNS + std::max(n, width));
+    line.blanks(2);
+    line.text(s->name, n);
+    line.blanks(n < width ? width - n : 0);
+    if (s->defined) {
+      line.text("  $", 3);
+      line.hex4(s->value);
+    } else {
+      line.text("  not defined", 13);
+    }
+    line.end();
+  }
+}
 
 }  // namespace
 
 void write_listing(OutStream& out, const LineLog& lines, const Placements& placed, const MessageLog& messages,
                    const NameTable* sections, const NameTable* symbols) {
+  write_listing_lines(out, lines, placed, messages);
+  write_listing_tables(out, sections, symbols);
+}
+
+void write_listing_lines(OutStream& out, const LineLog& lines, const Placements& placed, const MessageLog& messages) {
   Listing l(out, lines, placed);
   l.sort_messages(messages);
   l.all_lines();
-  l.sections_table(sections);
-  l.labels_table(symbols);
+}
+
+void write_listing_messages(OutStream& out, const LoggedMessage* begin, const LoggedMessage* end) {
+  LineOut line(out);
+  for (const LoggedMessage* m = begin; m != end; m++) message_line(line, *m);
+}
+
+void write_listing_tables(OutStream& out, const NameTable* sections, const NameTable* symbols) {
+  LineOut line(out);
+  sections_table(line, sections);
+  labels_table(line, symbols);
 }
 
 void write_label_file(OutStream& out, const NameTable* symbols) {

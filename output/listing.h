@@ -15,6 +15,12 @@
 // before pass 2).
 void write_listing(OutStream& out, const LineLog& lines, const Placements& placed, const MessageLog& messages,
                    const NameTable* sections, const NameTable* symbols);
+// The same in parts, for a writer that makes the listing while the run still writes its
+// other outputs: the lines, with the messages so far; the messages logged after those
+// (none of which points into the source: they come where the lines end); the tables.
+void write_listing_lines(OutStream& out, const LineLog& lines, const Placements& placed, const MessageLog& messages);
+void write_listing_messages(OutStream& out, const LoggedMessage* begin, const LoggedMessage* end);
+void write_listing_tables(OutStream& out, const NameTable* sections, const NameTable* symbols);
 
 // The defined symbols, one a line: "$XXXX name" (four upper-case hexadecimal digits),
 // sorted by value, then by name.
