@@ -1,0 +1,1 @@
+INCLUDE "/from_sub.inc"
