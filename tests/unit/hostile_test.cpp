@@ -4,6 +4,7 @@
 // cut after every token of a statement, writes that end where a buffer ends, and output
 // that cannot be written.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -729,6 +730,30 @@ TEST(HostileOutput, StandardOutputOnAFullDevice) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(count(r.err, "Could not write standard output\n"), 1u) << r.err;
   EXPECT_EQ(r.err.rfind("Section:code  Start:2000 \n", 0), 0u) << r.err;
+}
+
+// A load file written beside its target and renamed over it keeps the old file's owner
+// (where the run may give it: as root) and mode. Only the owner differs from the run's
+// own, so that the owner alone must lead to the change.
+TEST(HostileOutput, ReplacedLoadFileKeepsOwnerAndMode) {
+  const xtest::ScratchDir dir;
+  std::string src = dir.write("keep.asm", ".SECTION \"code\",$2000\nNOP\n");
+  std::string xex = dir.write("keep.xex", "old bytes");
+  bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(xex.c_str(), 1234, getegid()), 0);
+  }
+  ASSERT_EQ(chmod(xex.c_str(), 0640), 0);
+  xtest::RunOptions options;
+  options.capture_xex = false;
+  EXPECT_EQ(xtest::run_args({src}, options).status, 0);
+  struct stat st;
+  ASSERT_EQ(stat(xex.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_size, 7);
+  if (root) {
+    EXPECT_TRUE(st.st_uid == 1234 && st.st_gid == getegid()) << st.st_uid << ":" << st.st_gid;
+  }
 }
 
 }  // namespace
