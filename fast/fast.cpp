@@ -5,6 +5,7 @@
 #include <new>
 
 #include "fast/engine.h"
+#include "fast/prescan.h"
 #include "fast/replay.h"
 #include "fast/scan.h"
 #include "parser/engine.h"
@@ -15,6 +16,7 @@ struct FastLayer {
   UnitChains unit_chains;
   LearnedFeeds feeds;
   Recording recording;
+  Prescan prescan;  // last: its thread stops first
 };
 
 FastLayer* fast_create(unsigned mechanisms, size_t trace_limit) {
@@ -51,7 +53,7 @@ static void pass_loop(FastLayer& f) {
   const Scanner& sc = *g->scanner;
   if (kEngine) feeds_begin_pass(f.feeds);
   for (;;) {
-    int code = kScan ? fast_next_token() : next_token();
+    int code = kScan ? prescan_next_token(f.prescan) : next_token();
     p.pos = sc.token_pos;
     p.input_code = code;
     p.input.code = code;
@@ -84,6 +86,11 @@ void fast_pass_starts(FastLayer& f, int pass) {
 
 void fast_run_pass(FastLayer& f) {
   if (f.mechanisms == FAST_NONE) return run_pass();
+  // A pass that stops ends the prescanner's job before the reader's blocks go.
+  struct StopPrescan {
+    Prescan& ps;
+    ~StopPrescan() { prescan_stop(ps); }
+  } stop{f.prescan};
   pass_loop_of(f);
   if (g->pass == 1 && (f.mechanisms & FAST_REPLAY)) record_finish(f.recording);
 }

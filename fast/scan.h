@@ -112,33 +112,43 @@ inline void take_text(Scanner& sc, const unsigned char* from, size_t len, const 
   sc.text[len] = '\0';
 }
 
+// One token cut from the bytes [p, end) of a block, read from position `pos` on: what the
+// scanner's record and the reader's are to hold after it. Touches nothing else, so a
+// second thread can cut the tokens of a block ahead of the pass (fast/prescan.h).
+struct CutToken {
+  const unsigned char* text = nullptr;  // the token's text, or null: the scanner's text stays
+  size_t len = 0;
+  SrcPos pos{0, 0};                     // where the token begins
+  const unsigned char* pos_byte = nullptr;  // its first byte
+  const unsigned char* next = nullptr;  // the reader's next byte after it; for a token left
+  SrcPos next_pos;                      // to the plain scanner, its first byte
+};
+
 // A string that ends in the block, with no carriage return or $1A in it (which the reader
 // drops or stops at), or -1 with nothing of it consumed.
-inline int fast_string(InputStream& in, Scanner& sc, const unsigned char* p, SrcPos pos) {
+inline int cut_string(const unsigned char* p, const unsigned char* end, SrcPos pos, CutToken& t) {
   const unsigned char* from = p + 1;
-  const void* close = std::memchr(from, '"', static_cast<size_t>(in.end - from));
+  const void* close = std::memchr(from, '"', static_cast<size_t>(end - from));
   if (!close) return -1;
   const unsigned char* q = static_cast<const unsigned char*>(close);
   size_t len = static_cast<size_t>(q - from);
   if (len > TOKEN_TEXT_SIZE - 1 || std::memchr(from, '\r', len) || std::memchr(from, 0x1A, len)) return -1;
-  std::memcpy(sc.text, from, len);
-  sc.text[len] = '\0';
-  sc.token_pos = pos;
+  t.text = from;
+  t.len = len;
+  t.pos = pos;
+  t.pos_byte = p;
   for (const unsigned char* c = p; c <= q; c++) advance_position(pos, *c);
-  in.p = q + 1;
-  in.pos = pos;
+  t.next = q + 1;
+  t.next_pos = pos;
   return TOK_STRING;
 }
 
-// One common token from the block, or -1 with nothing of it consumed.
-[[gnu::always_inline]] inline int fast_scan(Reader& r, Scanner& sc) {
-  if (!r.unget.empty()) return -1;
-  InputStream& in = *r.current;
-  const unsigned char* end = in.end;
-  SrcPos pos = in.pos;
-  const unsigned char* p = pass_blanks_and_comments(in.p, end, pos);
-  in.p = p;
-  in.pos = pos;
+// One common token from [p, end), or -1 when the plain scanner must cut it: t.next and
+// t.next_pos then tell the blanks and comments passed before it.
+[[gnu::always_inline]] inline int cut_token(const unsigned char* p, const unsigned char* end, SrcPos pos, CutToken& t) {
+  p = pass_blanks_and_comments(p, end, pos);
+  t.next = p;
+  t.next_pos = pos;
   if (p == end) return -1;
   unsigned char b = *p;
   if (b == '\'') {
@@ -146,20 +156,23 @@ inline int fast_string(InputStream& in, Scanner& sc, const unsigned char* p, Src
     if (end - p < 2) return -1;
     unsigned char c = p[1];
     if (c == '\n' || c == '\t' || c == '\r' || c == 0x1A) return -1;
-    sc.text[0] = static_cast<char>(c);
-    sc.text[1] = '\0';
-    sc.token_pos = pos;
-    in.p = p + 2;
-    advance_position(in.pos, '\'');
-    advance_position(in.pos, c);
+    t.text = p + 1;
+    t.len = 1;
+    t.pos = pos;
+    t.pos_byte = p;
+    t.next = p + 2;
+    advance_position(t.next_pos, '\'');
+    advance_position(t.next_pos, c);
     return TOK_CHAR_CONSTANT;
   }
-  if (b == '"') return fast_string(in, sc, p, pos);
+  if (b == '"') return cut_string(p, end, pos, t);
   uint8_t cls = char_classes.of[b];
   if (cls & CLASS_PUNCTUATION) {
-    sc.token_pos = pos;
-    in.p = p + 1;
-    advance_position(in.pos, b);
+    t.text = nullptr;
+    t.pos = pos;
+    t.pos_byte = p;
+    t.next = p + 1;
+    advance_position(t.next_pos, b);
     return b;
   }
   int code;
@@ -178,10 +191,26 @@ inline int fast_string(InputStream& in, Scanner& sc, const unsigned char* p, Src
     if (k == TOK_INCLUDE) return -1;
     if (k >= 0) code = k;
   }
-  take_text(sc, from, len, end);
-  sc.token_pos = pos;
-  in.p = q;
-  in.pos.col += static_cast<int32_t>(q - p);
+  t.text = from;
+  t.len = len;
+  t.pos = pos;
+  t.pos_byte = p;
+  t.next = q;
+  t.next_pos.col += static_cast<int32_t>(q - p);
+  return code;
+}
+
+// One common token from the block, or -1 with nothing of it consumed.
+[[gnu::always_inline]] inline int fast_scan(Reader& r, Scanner& sc) {
+  if (!r.unget.empty()) return -1;
+  InputStream& in = *r.current;
+  CutToken t;
+  int code = cut_token(in.p, in.end, in.pos, t);
+  in.p = t.next;
+  in.pos = t.next_pos;
+  if (code < 0) return -1;
+  if (t.text) take_text(sc, t.text, t.len, in.end);
+  sc.token_pos = t.pos;
   return code;
 }
 

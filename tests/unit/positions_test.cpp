@@ -1,17 +1,20 @@
 // Source positions at the end of their range: a line or column counter that reaches the
 // largest 32-bit value stays there (2^31 line feeds or 2^28 tabs are too big a source for a
-// test, so the reader starts near the limit). Both scanners must count alike.
+// test, so the reader starts near the limit). The plain scanner, the block scanner and the
+// block scanner on its own thread must count alike.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
 
-#include "fast/scan.h"
+#include "fast/prescan.h"
 #include "tests/support/run_fixture.h"
 
 namespace {
 
-class PositionLimit : public RunFixture, public testing::WithParamInterface<bool> {
+enum class Cutter { Plain, Block, Thread };
+
+class PositionLimit : public RunFixture, public testing::WithParamInterface<Cutter> {
  protected:
   // The tokens of `text` read from a position just below the limits, with the plain
   // scanner or the block scanner: code and position of each, up to the end of input.
@@ -21,8 +24,14 @@ class PositionLimit : public RunFixture, public testing::WithParamInterface<bool
     reader_open_source(nullptr);
     run_->reader.current->pos = start;
     std::string seen;
+    Prescan prescan;
+    prescan.min_job = 1;
+    prescan.patience = UINT_MAX;  // every job to the thread
+    prescan.inline_run = 0;
     for (;;) {
-      int code = GetParam() ? fast_next_token() : next_token();
+      int code = GetParam() == Cutter::Plain ? next_token()
+                 : GetParam() == Cutter::Block ? fast_next_token()
+                                               : prescan_next_token(prescan);
       if (code == TOK_EOF) break;
       const SrcPos& p = run_->scanner.token_pos;
       seen += std::to_string(code) + "@" + std::to_string(p.line) + ":" + std::to_string(p.col) + " ";
@@ -36,11 +45,11 @@ class PositionLimit : public RunFixture, public testing::WithParamInterface<bool
 };
 
 TEST_P(PositionLimit, ColumnStopsAtTheLimit) {
-  // From column 2^31-11: a tab to 2^31-7, a tab past the limit, then a name, a tab and a
-  // comma there, and a line feed back to column 1.
-  std::string seen = tokens_from("\t\tname\t,\nx ", SrcPos{5, INT_MAX - 10});
+  // From column 2^31-11: a tab to 2^31-7, a tab past the limit, then a name, a tab and three
+  // commas there, and a line feed back to column 1.
+  std::string seen = tokens_from("\t\tname\t,,,\nx ", SrcPos{5, INT_MAX - 10});
   std::string at_limit = "@5:" + std::to_string(INT_MAX) + " ";
-  EXPECT_EQ(seen, std::to_string(TOK_IDENT) + at_limit + "44" + at_limit + std::to_string(TOK_IDENT) + "@6:1 ");
+  EXPECT_EQ(seen, std::to_string(TOK_IDENT) + at_limit + "44" + at_limit + "44" + at_limit + "44" + at_limit + std::to_string(TOK_IDENT) + "@6:1 ");
 }
 
 TEST_P(PositionLimit, LineStopsAtTheLimit) {
@@ -58,7 +67,9 @@ TEST_P(PositionLimit, BlanksAndNamesStopAtTheLimit) {
   EXPECT_EQ(seen, std::to_string(TOK_IDENT) + "@1:" + std::to_string(INT_MAX - 20) + " 44" + at_limit);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothScanners, PositionLimit, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Block" : "Plain"; });
+INSTANTIATE_TEST_SUITE_P(EveryScanner, PositionLimit, testing::Values(Cutter::Plain, Cutter::Block, Cutter::Thread),
+                         [](const testing::TestParamInfo<Cutter>& info) {
+                           return info.param == Cutter::Plain ? "Plain" : info.param == Cutter::Block ? "Block" : "Thread";
+                         });
 
 }  // namespace

@@ -1,0 +1,218 @@
+// The prescanner: the block scanner's tokens cut on a second thread.
+#include "fast/prescan.h"
+
+#include <chrono>
+#include <new>
+#include <system_error>
+
+namespace {
+
+constexpr ptrdiff_t JOB_LIMIT = ptrdiff_t{1} << 30;   // offsets stay within 32 bits
+constexpr uint64_t SHORT_JOB = 16;                    // a job of fewer entries is short
+constexpr auto IDLE_SPIN = std::chrono::microseconds(300);  // awake between jobs (a pass's blocks)
+constexpr auto NAP = std::chrono::microseconds(20);          // asleep while the pass has ...
+constexpr uint64_t NAP_BACKLOG = 2048;                       // ... so many entries to take
+
+constexpr uint32_t JOB_OPEN = 1, JOB_TAKEN = 2, JOB_REVOKED = 3;
+constexpr uint32_t claim_of(uint32_t job, uint32_t state) { return job << 2 | state; }
+
+inline void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// The thread: waits for an open job it has not seen, spinning for a while, then asleep
+// until the pass rings. Returns the claim of the job, or 0 when the prescanner is to quit.
+uint32_t wait_for_job(Prescan& ps, uint32_t seen) {
+  auto since = std::chrono::steady_clock::now();
+  for (unsigned spins = 1;; spins++) {
+    if (ps.quit.load(std::memory_order_acquire)) return 0;
+    uint32_t c = ps.claim.load(std::memory_order_acquire);
+    if (c != seen && (c & 3) == JOB_OPEN) return c;
+    // Asleep for a while as long as the pass has much of the last job still to take:
+    // spinning slows it down where the two threads share a core.
+    if (ps.head.load(std::memory_order_relaxed) - ps.tail.load(std::memory_order_relaxed) > NAP_BACKLOG) {
+      std::this_thread::sleep_for(NAP);
+      since = std::chrono::steady_clock::now();
+      continue;
+    }
+    if (spins % 64 != 0 || std::chrono::steady_clock::now() - since < IDLE_SPIN) {
+      relax();
+      continue;
+    }
+    // The pass rings the bell after it posts a job when it sees the flag; the bell's
+    // count, read after the flag is set, makes a ring in between end the wait at once.
+    ps.asleep.store(true);
+    uint32_t bell = ps.bell.load();
+    c = ps.claim.load();
+    if ((c == seen || (c & 3) != JOB_OPEN) && !ps.quit.load()) ps.bell.wait(bell);
+    ps.asleep.store(false);
+    since = std::chrono::steady_clock::now();
+  }
+}
+
+PrescanEntry entry_of(int code, const CutToken& t, const unsigned char* base) {
+  if (code < 0)
+    return PrescanEntry{static_cast<uint32_t>(t.next - base), PrescanEntry::STOP, 0, t.next_pos.line, t.next_pos.col};
+  return PrescanEntry{static_cast<uint32_t>(t.pos_byte - base), static_cast<uint16_t>(code),
+                      static_cast<uint16_t>(t.len), t.pos.line, t.pos.col};
+}
+
+// Cuts the job into the ring, up to its first token left to the plain scanner (or until
+// the pass cancels it).
+void cut_job(Prescan& ps) {
+  const unsigned char* base = ps.base;
+  const unsigned char* end = ps.end;
+  const unsigned char* p = base;
+  SrcPos pos = ps.pos;
+  uint64_t h = ps.head.load(std::memory_order_relaxed);
+  uint64_t first = h;
+  uint64_t t = ps.tail.load(std::memory_order_acquire);
+  for (;;) {
+    while (h - t >= Prescan::RING) {
+      // Full: the pass has a while's work in hand, and a spinning wait would slow it
+      // where the two threads share a core.
+      ps.head.store(h, std::memory_order_release);
+      if (ps.cancel.load(std::memory_order_relaxed)) return;
+      std::this_thread::sleep_for(NAP);
+      t = ps.tail.load(std::memory_order_acquire);
+    }
+    CutToken c;
+    int code = cut_token(p, end, pos, c);
+    ps.ring[h & (Prescan::RING - 1)] = entry_of(code, c, base);
+    h++;
+    if (code < 0) break;
+    p = c.next;
+    pos = c.next_pos;
+    // The first entries at once (the pass waits for them), then in runs.
+    if (h - first < 4 || h % 16 == 0) {
+      ps.head.store(h, std::memory_order_release);
+      if (ps.cancel.load(std::memory_order_relaxed)) return;
+    }
+  }
+  ps.head.store(h, std::memory_order_release);
+}
+
+void prescanner(Prescan& ps) {
+  uint32_t seen = 0;
+  while (uint32_t c = wait_for_job(ps, seen)) {
+    seen = c;
+    uint32_t taken = claim_of(c >> 2, JOB_TAKEN);
+    if (!ps.claim.compare_exchange_strong(c, taken, std::memory_order_acq_rel)) continue;
+    seen = taken;
+    cut_job(ps);
+    ps.finished.store(taken >> 2, std::memory_order_release);
+  }
+}
+
+bool start_thread(Prescan& ps) {
+  ps.ring.reset(new (std::nothrow) PrescanEntry[Prescan::RING]);
+  if (ps.ring) {
+    try {
+      ps.thread = std::thread(prescanner, std::ref(ps));
+      return true;
+    } catch (const std::system_error&) {
+    }
+  }
+  ps.unavailable = true;
+  return false;
+}
+
+// Posts a job: the rest of the current block, when it is worth one.
+bool start_job(Prescan& ps) {
+  if (ps.unavailable) return false;
+  if (ps.inline_left) {
+    ps.inline_left--;
+    return false;
+  }
+  const Reader& r = *g->reader;
+  if (!r.unget.empty()) return false;
+  const InputStream& in = *r.current;
+  if (in.end - in.p < ps.min_job) return false;
+  if (!ps.thread.joinable() && !start_thread(ps)) return false;
+  ps.base = in.p;
+  ps.end = in.end - in.p > JOB_LIMIT ? in.p + JOB_LIMIT : in.end;
+  ps.pos = in.pos;
+  ps.job_first = ps.taken;
+  ps.job = (ps.job + 1) & 0x3FFFFFFF;
+  if (ps.job == 0) ps.job = 1;  // a claim of 0 means no job
+  ps.active = true;
+  ps.in_hand = false;
+  ps.claim.store(claim_of(ps.job, JOB_OPEN), std::memory_order_release);
+  ps.bell.fetch_add(1);
+  if (ps.asleep.load()) ps.bell.notify_one();
+  return true;
+}
+
+// Takes the job back from a thread that has not taken it yet; false when it has.
+bool revoke_job(Prescan& ps) {
+  uint32_t open = claim_of(ps.job, JOB_OPEN);
+  if (!ps.claim.compare_exchange_strong(open, claim_of(ps.job, JOB_REVOKED), std::memory_order_acq_rel)) {
+    ps.in_hand = true;
+    return false;
+  }
+  ps.active = false;
+  return true;
+}
+
+// Waits for the next entry; false when the job was revoked instead.
+bool wait_for_entry(Prescan& ps) {
+  for (unsigned waits = 0; ps.taken == ps.seen; waits++) {
+    ps.seen = ps.head.load(std::memory_order_acquire);
+    if (ps.taken != ps.seen) break;
+    if (!ps.in_hand && waits >= ps.patience && revoke_job(ps)) return false;
+    relax();
+  }
+  ps.in_hand = true;
+  return true;
+}
+
+// The job's end: the reader where the thread left it, and the plain scanner's token.
+int take_stop(Prescan& ps, const PrescanEntry& e) {
+  InputStream& in = *g->reader->current;
+  in.p = ps.base + e.start;
+  in.pos.line = e.line;
+  in.pos.col = e.col;
+  ps.tail.store(ps.taken, std::memory_order_release);
+  ps.active = false;
+  if (ps.taken - ps.job_first < SHORT_JOB) ps.inline_left = ps.inline_run;
+  return next_token();
+}
+
+}  // namespace
+
+int prescan_next_token_slow(Prescan& ps) {
+  if (!ps.active && !start_job(ps)) return fast_next_token();
+  if (!wait_for_entry(ps)) {
+    ps.inline_left = ps.inline_run;
+    return fast_next_token();
+  }
+  const PrescanEntry e = ps.ring[ps.taken & (Prescan::RING - 1)];
+  if (e.code == PrescanEntry::STOP) {
+    ps.taken++;
+    return take_stop(ps, e);
+  }
+  return prescan_take(ps);
+}
+
+void prescan_stop(Prescan& ps) {
+  if (!ps.active) return;
+  if (!revoke_job(ps)) {
+    ps.cancel.store(true, std::memory_order_relaxed);
+    while (ps.finished.load(std::memory_order_acquire) != ps.job) relax();
+    ps.cancel.store(false, std::memory_order_relaxed);
+    ps.taken = ps.seen = ps.head.load(std::memory_order_acquire);
+    ps.tail.store(ps.taken, std::memory_order_release);
+  }
+  ps.active = false;
+}
+
+Prescan::~Prescan() {
+  if (!thread.joinable()) return;
+  prescan_stop(*this);
+  quit.store(true);
+  bell.fetch_add(1);
+  bell.notify_one();
+  thread.join();
+}
