@@ -11,7 +11,9 @@ constexpr ptrdiff_t JOB_LIMIT = ptrdiff_t{1} << 30;   // offsets stay within 32 
 constexpr uint64_t SHORT_JOB = 16;                    // a job of fewer entries is short
 constexpr auto IDLE_SPIN = std::chrono::microseconds(300);  // awake between jobs (a pass's blocks)
 constexpr auto NAP = std::chrono::microseconds(20);          // asleep while the pass has ...
-constexpr uint64_t NAP_BACKLOG = 2048;                       // ... so many entries to take
+constexpr uint64_t NAP_BACKLOG = 4096;                       // ... so many entries to take
+
+constexpr unsigned STALL = 4096;  // waits for the next entry of a job before the pass goes on alone
 
 constexpr uint32_t JOB_OPEN = 1, JOB_TAKEN = 2, JOB_REVOKED = 3;
 constexpr uint32_t claim_of(uint32_t job, uint32_t state) { return job << 2 | state; }
@@ -119,9 +121,33 @@ bool start_thread(Prescan& ps) {
   return false;
 }
 
+// The thread took the job and stopped in it (its processor was taken away): the pass goes
+// on with the block scanner from the last entry it took, and posts no job until the thread
+// has ended this one.
+void abandon_job(Prescan& ps) {
+  ps.cancel.store(true, std::memory_order_relaxed);
+  ps.active = false;
+  ps.abandoned = true;
+}
+
+// Whether no abandoned job is still running (with `wait`, once it has ended); the ring is
+// then where the thread left it.
+bool settle(Prescan& ps, bool wait) {
+  if (!ps.abandoned) return true;
+  while (ps.finished.load(std::memory_order_acquire) != ps.job) {
+    if (!wait) return false;
+    relax();
+  }
+  ps.cancel.store(false, std::memory_order_relaxed);
+  ps.taken = ps.seen = ps.head.load(std::memory_order_acquire);
+  ps.tail.store(ps.taken, std::memory_order_release);
+  ps.abandoned = false;
+  return true;
+}
+
 // Posts a job: the rest of the current block, when it is worth one.
 bool start_job(Prescan& ps) {
-  if (ps.unavailable) return false;
+  if (ps.unavailable || !settle(ps, false)) return false;
   if (ps.inline_left) {
     ps.inline_left--;
     return false;
@@ -156,16 +182,29 @@ bool revoke_job(Prescan& ps) {
   return true;
 }
 
-// Waits for the next entry; false when the job was revoked instead.
+// Waits for the next entry; false when the job was revoked or abandoned instead.
 bool wait_for_entry(Prescan& ps) {
   for (unsigned waits = 0; ps.taken == ps.seen; waits++) {
     ps.seen = ps.head.load(std::memory_order_acquire);
     if (ps.taken != ps.seen) break;
     if (!ps.in_hand && waits >= ps.patience && revoke_job(ps)) return false;
+    if (ps.in_hand && waits >= STALL) {
+      abandon_job(ps);
+      return false;
+    }
     relax();
   }
   ps.in_hand = true;
   return true;
+}
+
+// The block scanner on the pass's own thread. The plain scanner may read the next block
+// only when no job is still reading this one.
+int inline_token(Prescan& ps) {
+  int code = fast_scan(*g->reader, *g->scanner);
+  if (code >= 0) return code;
+  settle(ps, true);
+  return next_token();
 }
 
 // The job's end: the reader where the thread left it, and the plain scanner's token.
@@ -183,10 +222,10 @@ int take_stop(Prescan& ps, const PrescanEntry& e) {
 }  // namespace
 
 int prescan_next_token_slow(Prescan& ps) {
-  if (!ps.active && !start_job(ps)) return fast_next_token();
+  if (!ps.active && !start_job(ps)) return inline_token(ps);
   if (!wait_for_entry(ps)) {
     ps.inline_left = ps.inline_run;
-    return fast_next_token();
+    return inline_token(ps);
   }
   const PrescanEntry e = ps.ring[ps.taken & (Prescan::RING - 1)];
   if (e.code == PrescanEntry::STOP) {
@@ -197,6 +236,7 @@ int prescan_next_token_slow(Prescan& ps) {
 }
 
 void prescan_stop(Prescan& ps) {
+  settle(ps, true);
   if (!ps.active) return;
   if (!revoke_job(ps)) {
     ps.cancel.store(true, std::memory_order_relaxed);

@@ -65,6 +65,7 @@ struct Prescan {
   uint32_t job = 0;                // the number of the last job posted
   bool active = false;             // a job is posted and not yet ended
   bool in_hand = false;            // ... and the thread has taken it
+  bool abandoned = false;          // the thread stopped in a job; the pass went on without it
   uint32_t inline_left = 0;        // tokens to cut inline before the next job
 
   ~Prescan();
