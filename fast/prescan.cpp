@@ -3,15 +3,14 @@
 
 #include <chrono>
 #include <new>
-#include <system_error>
+#include <thread>
 
 namespace {
 
 constexpr ptrdiff_t JOB_LIMIT = ptrdiff_t{1} << 30;   // offsets stay within 32 bits
 constexpr uint64_t SHORT_JOB = 16;                    // a job of fewer entries is short
 constexpr auto IDLE_SPIN = std::chrono::microseconds(300);  // awake between jobs (a pass's blocks)
-constexpr auto NAP = std::chrono::microseconds(20);          // asleep while the pass has ...
-constexpr uint64_t NAP_BACKLOG = 4096;                       // ... so many entries to take
+constexpr auto NAP = std::chrono::microseconds(20);          // asleep while the ring is full
 
 constexpr unsigned STALL = 4096;  // waits for the next entry of a job before the pass goes on alone
 
@@ -32,11 +31,10 @@ uint32_t wait_for_job(Prescan& ps, uint32_t seen) {
     if (ps.quit.load(std::memory_order_acquire)) return 0;
     uint32_t c = ps.claim.load(std::memory_order_acquire);
     if (c != seen && (c & 3) == JOB_OPEN) return c;
-    // Asleep for a while as long as the pass has much of the last job still to take:
-    // spinning slows it down where the two threads share a core.
-    if (ps.head.load(std::memory_order_relaxed) - ps.tail.load(std::memory_order_relaxed) > NAP_BACKLOG) {
-      std::this_thread::sleep_for(NAP);
+    // Awake while the pass still has entries to take: the next job follows them.
+    if (ps.head.load(std::memory_order_relaxed) != ps.tail.load(std::memory_order_relaxed)) {
       since = std::chrono::steady_clock::now();
+      for (int i = 0; i < 64; i++) relax();
       continue;
     }
     if (spins % 64 != 0 || std::chrono::steady_clock::now() - since < IDLE_SPIN) {
@@ -108,17 +106,32 @@ void prescanner(Prescan& ps) {
   }
 }
 
+void* prescanner_thread(void* context) {
+  Prescan& ps = *static_cast<Prescan*>(context);
+  // Started on another processor than the pass's (below); from now on anywhere.
+  sched_setaffinity(0, sizeof ps.processors, &ps.processors);
+  prescanner(ps);
+  return nullptr;
+}
+
+// The thread, started on a processor other than the pass's: left to itself, the system
+// starts it on the pass's own and moves it only later, which can take milliseconds. With
+// one processor to run on there is no thread (it could only slow the pass down).
 bool start_thread(Prescan& ps) {
-  ps.ring.reset(new (std::nothrow) PrescanEntry[Prescan::RING]);
-  if (ps.ring) {
-    try {
-      ps.thread = std::thread(prescanner, std::ref(ps));
-      return true;
-    } catch (const std::system_error&) {
-    }
-  }
   ps.unavailable = true;
-  return false;
+  if (sched_getaffinity(0, sizeof ps.processors, &ps.processors) != 0 || CPU_COUNT(&ps.processors) < 2) return false;
+  ps.ring.reset(new (std::nothrow) PrescanEntry[Prescan::RING]);
+  if (!ps.ring) return false;
+  cpu_set_t others = ps.processors;
+  int mine = sched_getcpu();
+  if (mine >= 0 && mine < CPU_SETSIZE) CPU_CLR(mine, &others);
+  pthread_attr_t attr;
+  if (pthread_attr_init(&attr) != 0) return false;
+  if (CPU_COUNT(&others) > 0) pthread_attr_setaffinity_np(&attr, sizeof others, &others);
+  ps.started = pthread_create(&ps.thread, &attr, prescanner_thread, &ps) == 0;
+  pthread_attr_destroy(&attr);
+  ps.unavailable = !ps.started;
+  return ps.started;
 }
 
 // The thread took the job and stopped in it (its processor was taken away): the pass goes
@@ -156,7 +169,7 @@ bool start_job(Prescan& ps) {
   if (!r.unget.empty()) return false;
   const InputStream& in = *r.current;
   if (in.end - in.p < ps.min_job) return false;
-  if (!ps.thread.joinable() && !start_thread(ps)) return false;
+  if (!ps.started && !start_thread(ps)) return false;
   ps.base = in.p;
   ps.end = in.end - in.p > JOB_LIMIT ? in.p + JOB_LIMIT : in.end;
   ps.pos = in.pos;
@@ -249,10 +262,10 @@ void prescan_stop(Prescan& ps) {
 }
 
 Prescan::~Prescan() {
-  if (!thread.joinable()) return;
+  if (!started) return;
   prescan_stop(*this);
   quit.store(true);
   bell.fetch_add(1);
   bell.notify_one();
-  thread.join();
+  pthread_join(thread, nullptr);
 }

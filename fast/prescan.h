@@ -16,7 +16,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <thread>
+#include <pthread.h>
+#include <sched.h>
 
 #include "fast/scan.h"
 
@@ -36,7 +37,9 @@ struct Prescan {
   static constexpr uint64_t RING = 16384;  // entries; a power of two
   static constexpr uint64_t PREFETCH = 16;  // entries ahead
   std::unique_ptr<PrescanEntry[]> ring;
-  std::thread thread;
+  pthread_t thread{};
+  bool started = false;
+  cpu_set_t processors;       // where the run may run: the thread's, once it has started
   bool unavailable = false;  // no thread could be started: the block scanner runs inline
   ptrdiff_t min_job = 64;    // bytes left in the block worth a job
   unsigned patience = 64;    // waits for the thread to take a job before the pass takes it back
