@@ -81,7 +81,14 @@ static void pass_loop_of(FastLayer& f) {
 }
 
 void fast_pass_starts(FastLayer& f, int pass) {
-  if (pass == 1 && (f.mechanisms & FAST_REPLAY)) record_start(f.recording, f.trace_limit);
+  if (pass == 1 && (f.mechanisms & FAST_REPLAY)) {
+    record_start(f.recording, f.trace_limit);
+    // The record's next chunk is mapped in on the prescanner's thread.
+    if (f.mechanisms & FAST_SCAN) {
+      f.recording.prepare = [](void* ps, uint8_t* bytes, size_t n) { prescan_populate(*static_cast<Prescan*>(ps), bytes, n); };
+      f.recording.prepare_context = &f.prescan;
+    }
+  }
 }
 
 void fast_run_pass(FastLayer& f) {

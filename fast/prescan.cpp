@@ -2,6 +2,9 @@
 #include "fast/prescan.h"
 
 #include <chrono>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <new>
 #include <thread>
 
@@ -23,6 +26,26 @@ inline void relax() {
 #endif
 }
 
+// Maps in the pages wholly inside [at, at + n) as if written, without writing them (no
+// effect where the system cannot).
+void populate(uintptr_t at, size_t n) {
+#ifdef MADV_POPULATE_WRITE
+  static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  uintptr_t from = (at + page - 1) & ~(page - 1), to = (at + n) & ~(page - 1);
+  if (from < to) madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+  (void)at, (void)n;
+#endif
+}
+
+// The thread's part of prescan_populate.
+void populate_asked(Prescan& ps) {
+  if (ps.populate_at.load(std::memory_order_relaxed) == 0) return;
+  size_t n = ps.populate_size.load(std::memory_order_relaxed);
+  uintptr_t at = ps.populate_at.exchange(0, std::memory_order_acquire);
+  if (at) populate(at, n);
+}
+
 // The thread: waits for an open job it has not seen, spinning for a while, then asleep
 // until the pass rings. Returns the claim of the job, or 0 when the prescanner is to quit.
 uint32_t wait_for_job(Prescan& ps, uint32_t seen) {
@@ -31,6 +54,7 @@ uint32_t wait_for_job(Prescan& ps, uint32_t seen) {
     if (ps.quit.load(std::memory_order_acquire)) return 0;
     uint32_t c = ps.claim.load(std::memory_order_acquire);
     if (c != seen && (c & 3) == JOB_OPEN) return c;
+    populate_asked(ps);
     // Awake while the pass still has entries to take: the next job follows them.
     if (ps.head.load(std::memory_order_relaxed) != ps.tail.load(std::memory_order_relaxed)) {
       since = std::chrono::steady_clock::now();
@@ -246,6 +270,16 @@ int prescan_next_token_slow(Prescan& ps) {
     return take_stop(ps, e);
   }
   return prescan_take(ps);
+}
+
+void prescan_populate(Prescan& ps, void* bytes, size_t n) {
+  // One request at a time: the size first, then the address that makes it whole.
+  if (ps.started && ps.populate_at.load(std::memory_order_relaxed) == 0) {
+    ps.populate_size.store(n, std::memory_order_relaxed);
+    ps.populate_at.store(reinterpret_cast<uintptr_t>(bytes), std::memory_order_release);
+  } else {
+    populate(reinterpret_cast<uintptr_t>(bytes), n);
+  }
 }
 
 void prescan_stop(Prescan& ps) {

@@ -58,6 +58,8 @@ struct Prescan {
   std::atomic<bool> asleep{false};
   std::atomic<bool> cancel{false};    // end the running job now
   std::atomic<bool> quit{false};
+  std::atomic<uintptr_t> populate_at{0};  // memory to map in (0: none), populate_size bytes
+  std::atomic<size_t> populate_size{0};
   alignas(64) std::atomic<uint64_t> head{0};  // entries written (published in runs)
   alignas(64) std::atomic<uint64_t> tail{0};  // entries taken (published in runs)
 
@@ -126,6 +128,9 @@ inline int prescan_next_token(Prescan& ps) {
     return prescan_take(ps);
   return prescan_next_token_slow(ps);
 }
+// Maps in the pages of [bytes, bytes + n) (memory the pass is about to write), on the
+// thread when it runs, so that the pass does not stop for each page; its contents stay.
+void prescan_populate(Prescan& ps, void* bytes, size_t n);
 // Ends a running job at once (before the pass stops or its reader goes); its entries are
 // dropped, so this is only for a pass that ends by a fatal stop.
 void prescan_stop(Prescan& ps);

@@ -39,9 +39,14 @@ static_assert(PRODUCTION_COUNT < STATEMENT_END);
     return nullptr;
   }
   if (!rec.chunks.empty()) rec.chunks.back().used = static_cast<size_t>(r.cur - rec.chunks.back().bytes.get());
-  rec.chunks.push_back(RecordChunk{std::unique_ptr<uint8_t[]>(new uint8_t[size]), 0});
+  std::unique_ptr<uint8_t[]> bytes = size == CHUNK && rec.spare ? std::move(rec.spare) : std::unique_ptr<uint8_t[]>(new uint8_t[size]);
+  rec.chunks.push_back(RecordChunk{std::move(bytes), 0});
   r.cur = rec.chunks.back().bytes.get();
   r.limit_at = r.cur + size;
+  if (rec.prepare && !rec.spare && r.total + CHUNK <= rec.limit) {
+    rec.spare.reset(new uint8_t[CHUNK]);
+    rec.prepare(rec.prepare_context, rec.spare.get(), CHUNK);
+  }
   return r.cur;
 }
 
