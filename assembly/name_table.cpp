@@ -50,21 +50,25 @@ static uint64_t new_seed() {
 // The slot of `name`, or the free slot where it would go.
 static size_t index_slot(const NameIndex& x, const char* name, uint64_t h) {
   size_t mask = x.slots.size() - 1;
-  uint32_t tag = static_cast<uint32_t>(h);
   for (size_t i = (h >> 32) & mask;; i = (i + 1) & mask) {
     const IndexSlot& s = x.slots[i];
-    if (!s.node || (s.tag == tag && std::strcmp(node_name(s.node), name) == 0)) return i;
+    if (!s.node || (s.hash == h && std::strcmp(node_name(s.node), name) == 0)) return i;
   }
+}
+
+// Puts a slot of a name that no other slot holds where its hash leads.
+static void index_place(NameIndex& x, const IndexSlot& s) {
+  size_t mask = x.slots.size() - 1;
+  size_t i = (s.hash >> 32) & mask;
+  while (x.slots[i].node) i = (i + 1) & mask;
+  x.slots[i] = s;
 }
 
 static void index_grow(NameIndex& x) {
   std::vector<IndexSlot> old(x.slots.size() * 2);
   old.swap(x.slots);
-  for (const IndexSlot& s : old) {
-    if (!s.node) continue;
-    uint64_t h = index_hash(x, node_name(s.node));
-    x.slots[index_slot(x, node_name(s.node), h)] = s;
-  }
+  for (const IndexSlot& s : old)
+    if (s.node) index_place(x, s);
 }
 
 // Empties slot i, moving the later slots of its probe run back into the gap.
@@ -75,7 +79,7 @@ static void index_erase(NameIndex& x, size_t i) {
   for (size_t j = (i + 1) & mask; x.slots[j].node; j = (j + 1) & mask) {
     IndexSlot s = x.slots[j];
     x.slots[j] = IndexSlot{};
-    x.slots[index_slot(x, node_name(s.node), index_hash(x, node_name(s.node)))] = s;
+    index_place(x, s);
   }
 }
 
@@ -117,7 +121,7 @@ void* table_insert(NameTable* table, void* payload) {
   uint64_t h = index_hash(x, name);
   size_t i = index_slot(x, name, h);
   if (!x.slots[i].node) x.used++;
-  x.slots[i] = IndexSlot{node, static_cast<uint32_t>(h)};
+  x.slots[i] = IndexSlot{node, h};
   if (x.used * 2 > x.slots.size()) index_grow(x);
   return payload;
 }

@@ -21,11 +21,12 @@ struct NamedPayload {
 
 // The index beside the chains: open addressing with linear probing over a hash keyed per
 // table (so that no set of names chosen in advance collides), at most half full. Each slot
-// holds the newest record of one name and 32 bits of that name's hash, side by side (a
-// probe touches one line of memory before it reaches a record).
+// holds the newest record of one name and that name's hash, side by side (a probe touches
+// one line of memory before it reaches a record, and the index grows without reading a
+// name again).
 struct IndexSlot {
   NamedNode* node = nullptr;  // null: a free slot
-  uint32_t tag = 0;
+  uint64_t hash = 0;
 };
 struct NameIndex {
   std::vector<IndexSlot> slots;
