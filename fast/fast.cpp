@@ -38,8 +38,12 @@ void fast_destroy(FastLayer* f) { delete f; }
 static void engine_feed(FastLayer& f, Parser& p, int code) {
   LearnedFeeds& l = f.feeds;
   if (g->pass != 1) return fast_feed(p, f.unit_chains, nullptr);
-  if (const LearnedFeed* learned = feed_find(l, code))
+  if (const LearnedFeed* learned = feed_find(l, code)) {
+    // The next token's feed is looked up right after this one's actions: it is brought
+    // near while they run.
+    feed_prefetch(l, *learned, prescan_peek(f.prescan));
     return feed_make(l, p, *learned, f.recording.on ? &f.recording : nullptr);
+  }
   uint32_t from = l.current;
   feeds_before_engine(l, p);
   l.log.clear();

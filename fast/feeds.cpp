@@ -64,6 +64,10 @@ const LearnedFeed* feed_find(const LearnedFeeds& l, int code) {
   }
 }
 
+void feed_prefetch(const LearnedFeeds& l, const LearnedFeed& f, int code) {
+  if (code >= 0 && code < TOKEN_CODE_COUNT) __builtin_prefetch(&l.feeds[feed_slot(feed_key(f.to, code))]);
+}
+
 void feed_make(LearnedFeeds& l, Parser& p, const LearnedFeed& f, Recording* rec) {
   const FeedStep* s = &l.steps[f.first_step];
   for (const FeedStep* end = s + f.steps; s < end; s++) {

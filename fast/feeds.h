@@ -60,6 +60,9 @@ struct LearnedFeeds {
 void feeds_begin_pass(LearnedFeeds& l);
 // The learned feed of `code` in the current configuration, or null.
 const LearnedFeed* feed_find(const LearnedFeeds& l, int code);
+// Asks for the slot where the learned feed of `code` after `f` is looked up to be brought
+// near (the next token is known while this one's actions run).
+void feed_prefetch(const LearnedFeeds& l, const LearnedFeed& f, int code);
 // Makes a learned feed of the token in p.input. With `rec` (pass 1's recorder, which is
 // then the engine's watch) each action is told to it directly.
 void feed_make(LearnedFeeds& l, Parser& p, const LearnedFeed& f, Recording* rec);

@@ -121,6 +121,12 @@ inline const unsigned char* prescan_next(const unsigned char* start, const unsig
   return e.code;
 }
 
+// The code of the token after the one just taken, when the thread has cut it already;
+// else -1.
+inline int prescan_peek(const Prescan& ps) {
+  return ps.active && ps.taken != ps.seen ? ps.ring[ps.taken & (Prescan::RING - 1)].code : -1;
+}
+
 // The next token: from the thread's entries while a job runs, else through the block
 // scanner.
 inline int prescan_next_token(Prescan& ps) {
