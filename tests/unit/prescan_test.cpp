@@ -1,0 +1,72 @@
+// The block scanner on its own thread against the plain scanner: every token's code, text
+// and position must be the same, whether the thread cuts whole jobs or stops in the middle
+// of one (the pass then goes on alone from the last entry it took), and the reader must
+// end where the plain scanner leaves it.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "fast/prescan.h"
+#include "tests/support/run_fixture.h"
+
+namespace {
+
+// Strings over line feeds and tabs, character constants, numbers of both kinds, names
+// longer than sixteen characters, keywords, comments, punctuation, and a carriage return
+// that the block scanner leaves to the plain scanner.
+const char* const KINDS =
+    "start: LDA #'a' ; a comment\n"
+    "\tSTA $D01A,X\n"
+    "\t.DB \"two\nlines\tand a tab\",$9B, 'q'\n"
+    "a_name_longer_than_sixteen_chars: JMP (a_name_longer_than_sixteen_chars)\n"
+    "\tLDX #<tbl_12+1 ;\n"
+    "x\t, y\r\n"
+    "  .DW 65535, $ffff, 012\n";
+
+class Prescanner : public RunFixture {
+ protected:
+  // Every token of `text` (code, text where it sets one, position) and the reader's final
+  // position, through `next`.
+  template <typename Next>
+  std::string tokens(const std::string& text, Next next) {
+    text_ = text;
+    run_->reader.stdin_given = &text_;
+    reader_open_source(nullptr);
+    std::string seen;
+    for (;;) {
+      int code = next();
+      const SrcPos& p = run_->scanner.token_pos;
+      seen += std::to_string(code) + "@" + std::to_string(p.line) + ":" + std::to_string(p.col);
+      if (code == TOK_EOF) break;
+      if (code >= 256) seen += "=" + std::string(run_->scanner.text);
+      seen += " ";
+    }
+    const SrcPos& end = run_->reader.current->pos;
+    seen += " end " + std::to_string(end.line) + ":" + std::to_string(end.col);
+    reader_close_source();
+    restart();
+    return seen;
+  }
+
+ private:
+  std::string text_;
+};
+
+TEST_F(Prescanner, SameTokensAsThePlainScanner) {
+  std::string text = std::string(KINDS) + KINDS;
+  std::string plain = tokens(text, [] { return next_token(); });
+  // The thread cuts every job whole; then it stops for good after 0, 1, 2, ... entries, so
+  // that the pass goes on alone (to the end) after each token in turn.
+  for (uint64_t cut = 0; cut <= 160; cut++) {
+    Prescan prescan;
+    prescan.min_job = 1;
+    prescan.patience = cut == 0 ? UINT_MAX : 1u << 16;  // the thread takes every job it is awake for
+    prescan.stall = cut == 0 ? UINT_MAX : 1u << 16;
+    prescan.inline_run = cut == 0 ? 0 : UINT32_MAX;
+    prescan.cut_limit = cut == 0 ? UINT64_MAX : cut - 1;
+    EXPECT_EQ(tokens(text, [&] { return prescan_next_token(prescan); }), plain) << "the thread stops after " << cut - 1;
+  }
+}
+
+}  // namespace
