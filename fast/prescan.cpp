@@ -83,8 +83,8 @@ PrescanEntry entry_of(int code, const CutToken& t, const unsigned char* base) {
 }
 
 // Cuts the job into the ring, up to its first token left to the plain scanner (or until
-// the pass cancels it).
-void cut_job(Prescan& ps) {
+// the pass cancels it). `count`: the entries cut so far, for Prescan::cut_limit.
+void cut_job(Prescan& ps, uint64_t& count) {
   const unsigned char* base = ps.base;
   const unsigned char* end = ps.end;
   const unsigned char* p = base;
@@ -101,7 +101,7 @@ void cut_job(Prescan& ps) {
       std::this_thread::sleep_for(NAP);
       t = ps.tail.load(std::memory_order_acquire);
     }
-    if (ps.cut_count++ >= ps.cut_limit) {
+    if (count++ >= ps.cut_limit) {
       // A thread that stops in the middle of a job (tests: the pass goes on alone).
       ps.head.store(h, std::memory_order_release);
       while (!ps.cancel.load(std::memory_order_relaxed)) relax();
@@ -125,12 +125,13 @@ void cut_job(Prescan& ps) {
 
 void prescanner(Prescan& ps) {
   uint32_t seen = 0;
+  uint64_t count = 0;
   while (uint32_t c = wait_for_job(ps, seen)) {
     seen = c;
     uint32_t taken = claim_of(c >> 2, JOB_TAKEN);
     if (!ps.claim.compare_exchange_strong(c, taken, std::memory_order_acq_rel)) continue;
     seen = taken;
-    cut_job(ps);
+    cut_job(ps, count);
     ps.finished.store(taken >> 2, std::memory_order_release);
   }
 }

@@ -46,7 +46,6 @@ struct Prescan {
   uint32_t inline_run = 1024;  // tokens cut inline after a short job or one taken back
   unsigned stall = 4096;       // waits for an entry of a taken job before the pass goes on alone
   uint64_t cut_limit = UINT64_MAX;  // entries the thread cuts in all before it stops (tests)
-  uint64_t cut_count = 0;           // the thread's own count of them
 
   // The job, written by the pass before it posts the job in `claim`.
   const unsigned char* base = nullptr;
