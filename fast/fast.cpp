@@ -87,10 +87,16 @@ static void pass_loop_of(FastLayer& f) {
 void fast_pass_starts(FastLayer& f, int pass) {
   if (pass == 1 && (f.mechanisms & FAST_REPLAY)) {
     record_start(f.recording, f.trace_limit);
-    // The record's next chunk is mapped in on the prescanner's thread.
+    // While the prescanner's thread runs, it maps in the record's next chunk.
     if (f.mechanisms & FAST_SCAN) {
-      f.recording.prepare = [](void* ps, uint8_t* bytes, size_t n) { prescan_populate(*static_cast<Prescan*>(ps), bytes, n); };
-      f.recording.prepare_context = &f.prescan;
+      f.recording.make_spare = [](void* context, size_t n) -> uint8_t* {
+        Prescan& ps = *static_cast<Prescan*>(context);
+        if (!ps.started) return nullptr;
+        uint8_t* bytes = new (std::nothrow) uint8_t[n];
+        if (bytes) prescan_populate(ps, bytes, n);
+        return bytes;
+      };
+      f.recording.spare_context = &f.prescan;
     }
   }
 }

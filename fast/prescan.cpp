@@ -281,13 +281,11 @@ int prescan_next_token_slow(Prescan& ps) {
 }
 
 void prescan_populate(Prescan& ps, void* bytes, size_t n) {
-  // One request at a time: the size first, then the address that makes it whole.
-  if (ps.started && ps.populate_at.load(std::memory_order_relaxed) == 0) {
-    ps.populate_size.store(n, std::memory_order_relaxed);
-    ps.populate_at.store(reinterpret_cast<uintptr_t>(bytes), std::memory_order_release);
-  } else {
-    populate(reinterpret_cast<uintptr_t>(bytes), n);
-  }
+  // One request at a time (a second one while the first waits is dropped): the size
+  // first, then the address that makes it whole.
+  if (!ps.started || ps.populate_at.load(std::memory_order_relaxed) != 0) return;
+  ps.populate_size.store(n, std::memory_order_relaxed);
+  ps.populate_at.store(reinterpret_cast<uintptr_t>(bytes), std::memory_order_release);
 }
 
 void prescan_stop(Prescan& ps) {

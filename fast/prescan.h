@@ -136,8 +136,8 @@ inline int prescan_next_token(Prescan& ps) {
     return prescan_take(ps);
   return prescan_next_token_slow(ps);
 }
-// Maps in the pages of [bytes, bytes + n) (memory the pass is about to write), on the
-// thread when it runs, so that the pass does not stop for each page; its contents stay.
+// Maps in the pages of [bytes, bytes + n) (memory the pass is about to write) on the
+// thread, when it runs, so that the pass does not stop for each page; the contents stay.
 void prescan_populate(Prescan& ps, void* bytes, size_t n);
 // Ends a running job at once (before the pass stops or its reader goes); its entries are
 // dropped, so this is only for a pass that ends by a fatal stop.

@@ -43,10 +43,7 @@ static_assert(PRODUCTION_COUNT < STATEMENT_END);
   rec.chunks.push_back(RecordChunk{std::move(bytes), 0});
   r.cur = rec.chunks.back().bytes.get();
   r.limit_at = r.cur + size;
-  if (rec.prepare && !rec.spare && r.total + CHUNK <= rec.limit) {
-    rec.spare.reset(new uint8_t[CHUNK]);
-    rec.prepare(rec.prepare_context, rec.spare.get(), CHUNK);
-  }
+  if (rec.make_spare && !rec.spare && r.total + CHUNK <= rec.limit) rec.spare.reset(rec.make_spare(rec.spare_context, CHUNK));
   return r.cur;
 }
 

@@ -125,11 +125,11 @@ struct Recording {
   uint8_t* cur = nullptr;       // where the next unit goes in the last chunk
   uint8_t* limit_at = nullptr;  // the last chunk's end
   size_t total = 0;             // bytes of all chunks
-  // The next chunk, made ready ahead: `prepare` (when set) is told of it as soon as it is
-  // made, so that its pages can be mapped in before the record reaches it.
+  // The next chunk, made ready ahead by `make_spare` (when set, and when it gives one: its
+  // pages mapped in before the record reaches it).
   std::unique_ptr<uint8_t[]> spare;
-  void (*prepare)(void* context, uint8_t* bytes, size_t n) = nullptr;
-  void* prepare_context = nullptr;
+  uint8_t* (*make_spare)(void* context, size_t n) = nullptr;
+  void* spare_context = nullptr;
 };
 
 // Pass 1: attaches the recorder to the reader and the engine.
