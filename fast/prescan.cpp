@@ -15,7 +15,6 @@ constexpr uint64_t SHORT_JOB = 16;                    // a job of fewer entries 
 constexpr auto IDLE_SPIN = std::chrono::microseconds(100);  // awake between jobs (a pass's blocks)
 constexpr auto NAP = std::chrono::microseconds(20);          // asleep while the ring is full
 
-
 constexpr uint32_t JOB_OPEN = 1, JOB_TAKEN = 2, JOB_REVOKED = 3;
 constexpr uint32_t claim_of(uint32_t job, uint32_t state) { return job << 2 | state; }
 
@@ -289,16 +288,10 @@ void prescan_populate(Prescan& ps, void* bytes, size_t n) {
 }
 
 void prescan_stop(Prescan& ps) {
-  settle(ps, true);
-  if (!ps.active) return;
-  if (!revoke_job(ps)) {
-    ps.cancel.store(true, std::memory_order_relaxed);
-    while (ps.finished.load(std::memory_order_acquire) != ps.job) relax();
-    ps.cancel.store(false, std::memory_order_relaxed);
-    ps.taken = ps.seen = ps.head.load(std::memory_order_acquire);
-    ps.tail.store(ps.taken, std::memory_order_release);
-  }
+  // A job the thread has taken ends as an abandoned one does.
+  if (ps.active && !revoke_job(ps)) abandon_job(ps);
   ps.active = false;
+  settle(ps, true);
 }
 
 Prescan::~Prescan() {
