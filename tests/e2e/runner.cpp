@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -209,6 +211,17 @@ std::vector<std::string> read_args(const fs::path& file) {
   return args;
 }
 
+// Some cases aim an output at /dev/full. A run that takes it for a regular file replaces
+// it (the tests may run as root): false then, and the device is made again, so that the
+// tests after it meet a device and only the guilty case fails.
+bool full_device_kept() {
+  struct stat st;
+  if (stat("/dev/full", &st) != 0 || S_ISCHR(st.st_mode)) return true;
+  unlink("/dev/full");
+  if (mknod("/dev/full", S_IFCHR | 0666, makedev(1, 7)) == 0) chmod("/dev/full", 0666);
+  return false;
+}
+
 bool is_case_file(const std::string& name) {
   return name == "args" || name == "stdin" || name == "prepare" || name == "start" || name == "expect";
 }
@@ -282,6 +295,7 @@ class CaseTest : public testing::Test {
     fs::path in = fs::exists(dir_ / "stdin") ? dir_ / "stdin" : fs::path("/dev/null");
     auto r = run(argv, work, in, root_ / "stdout", root_ / "stderr", fast_, *start);
     ASSERT_FALSE(r.timed_out) << r.note;
+    EXPECT_TRUE(full_device_kept()) << "the run replaced /dev/full with a file";
     std::string out = read_file(root_ / "stdout"), err = read_file(root_ / "stderr");
 
     const fs::path expect = dir_ / "expect";
