@@ -4,10 +4,11 @@
 // Contract: a sequence of fast_next_token calls yields the same codes, token texts and
 // token positions, and leaves the reader where the same sequence of next_token calls
 // would. It handles names, keywords but INCLUDE, decimal and hexadecimal numbers,
-// punctuation, plain character constants, blanks, tabs, line feeds and comments that lie
-// wholly inside the current block; anything else (characters pushed back, a token that
-// may run past the block, a carriage return, $1A, a string, INCLUDE, end of input, a token
-// too long) is left, unconsumed, to next_token. Not used in debug mode (it writes no trace).
+// punctuation, plain character constants, strings, blanks, tabs, line feeds and comments
+// that lie wholly inside the current block; anything else (characters pushed back, a token
+// that may run past the block, a carriage return or $1A, in a string too, INCLUDE, end of
+// input, a token too long) is left, unconsumed, to next_token. Not used in debug mode (it
+// writes no trace).
 #pragma once
 #include <cstdint>
 #include <cstring>
