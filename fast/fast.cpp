@@ -29,10 +29,6 @@ FastLayer* fast_create(unsigned mechanisms, size_t trace_limit) {
 
 void fast_destroy(FastLayer* f) { delete f; }
 
-// The pass loop of run_pass, with the block scanner and the dense engine where they are
-// turned on. Every action that reads a token's text runs while that token is fed, and the
-// scanner is not called again before, so the engine reads the text where the scanner left
-// it (the plain loop copies it).
 // The dense engine's feed of the token in p.input; in pass 1 through a learned feed when
 // there is one, else learned from the engine.
 static void engine_feed(FastLayer& f, Parser& p, int code) {
@@ -51,6 +47,10 @@ static void engine_feed(FastLayer& f, Parser& p, int code) {
   feeds_after_engine(l, from, code, p);
 }
 
+// The pass loop of run_pass, with the block scanner and the dense engine where they are
+// turned on. Every action that reads a token's text runs while that token is fed, and the
+// scanner is not called again before, so the engine reads the text where the scanner left
+// it (the plain loop copies it).
 template <bool kScan, bool kEngine>
 static void pass_loop(FastLayer& f) {
   Parser& p = *g->parser;
