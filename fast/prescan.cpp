@@ -12,7 +12,10 @@ namespace {
 
 constexpr ptrdiff_t JOB_LIMIT = ptrdiff_t{1} << 30;   // offsets stay within 32 bits
 constexpr uint64_t SHORT_JOB = 16;                    // a job of fewer entries is short
-constexpr auto IDLE_SPIN = std::chrono::microseconds(100);  // awake between jobs (a pass's blocks)
+// Awake between jobs: the gap between two of a pass's jobs is far shorter, and a sleeping
+// thread can take from tens of microseconds to milliseconds to wake (longer on a virtual
+// machine), which the pass would spend cutting the tokens itself.
+constexpr auto IDLE_SPIN = std::chrono::milliseconds(1);
 constexpr auto NAP = std::chrono::microseconds(20);          // asleep while the ring is full
 
 constexpr uint32_t JOB_OPEN = 1, JOB_TAKEN = 2, JOB_REVOKED = 3;
@@ -197,7 +200,7 @@ bool start_job(Prescan& ps) {
   const Reader& r = *g->reader;
   if (!r.unget.empty()) return false;
   const InputStream& in = *r.current;
-  if (in.end - in.p < ps.min_job) return false;
+  if (in.end - in.p < (ps.started ? ps.min_job / 4 : ps.min_job)) return false;
   if (!ps.started && !start_thread(ps)) return false;
   ps.base = in.p;
   ps.end = in.end - in.p > JOB_LIMIT ? in.p + JOB_LIMIT : in.end;

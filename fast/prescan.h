@@ -41,9 +41,11 @@ struct Prescan {
   bool started = false;
   cpu_set_t processors;       // where the run may run: the thread's, once it has started
   bool unavailable = false;  // no thread could be started: the block scanner runs inline
-  ptrdiff_t min_job = 16384;  // bytes left in the block worth a job (and a thread)
-  unsigned patience = 64;    // waits for the thread to take a job before the pass takes it back
-  uint32_t inline_run = 1024;  // tokens cut inline after a short job or one taken back
+  // Bytes left in the block worth starting the thread for; a quarter of that is worth a job
+  // once it runs.
+  ptrdiff_t min_job = 16384;
+  unsigned patience = 512;    // waits for the thread to take a job before the pass takes it back
+  uint32_t inline_run = 256;  // tokens cut inline after a short job or one taken back
   unsigned stall = 4096;       // waits for an entry of a taken job before the pass goes on alone
   uint64_t cut_limit = UINT64_MAX;  // entries the thread cuts in all before it stops (tests)
 
