@@ -28,14 +28,19 @@ inline void relax() {
 }
 
 // Maps in the pages wholly inside [at, at + n) as if written, without writing them (no
-// effect where the system cannot).
-void populate(uintptr_t at, size_t n) {
+// effect where the system cannot), a piece at a time: a job posted meanwhile is taken first,
+// and the pages not yet mapped are left to the pass's own page faults.
+void populate(Prescan& ps, uintptr_t at, size_t n) {
 #ifdef MADV_POPULATE_WRITE
+  constexpr uintptr_t PIECE = 32768;
   static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
   uintptr_t from = (at + page - 1) & ~(page - 1), to = (at + n) & ~(page - 1);
-  if (from < to) madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+  for (uintptr_t p = from; p < to; p += PIECE) {
+    if ((ps.claim.load(std::memory_order_relaxed) & 3) == JOB_OPEN) return;
+    madvise(reinterpret_cast<void*>(p), to - p < PIECE ? to - p : PIECE, MADV_POPULATE_WRITE);
+  }
 #else
-  (void)at, (void)n;
+  (void)ps, (void)at, (void)n;
 #endif
 }
 
@@ -44,7 +49,7 @@ void populate_asked(Prescan& ps) {
   if (ps.populate_at.load(std::memory_order_relaxed) == 0) return;
   size_t n = ps.populate_size.load(std::memory_order_relaxed);
   uintptr_t at = ps.populate_at.exchange(0, std::memory_order_acquire);
-  if (at) populate(at, n);
+  if (at) populate(ps, at, n);
 }
 
 // The thread: waits for an open job it has not seen, spinning for a while, then asleep
@@ -245,6 +250,16 @@ bool wait_for_entry(Prescan& ps) {
   return true;
 }
 
+// A job taken back (or abandoned): the pass cuts tokens itself before it posts the next,
+// twice as many for each such job in a row (up to 32 times `inline_run`), so that a thread
+// that cannot run (its processor taken by another program) costs the pass one wait in
+// thousands of tokens rather than in hundreds.
+void cut_inline_after_revoke(Prescan& ps) {
+  if (ps.revoked_in_a_row < 6) ps.revoked_in_a_row++;
+  uint64_t n = uint64_t{ps.inline_run} << (ps.revoked_in_a_row - 1);
+  ps.inline_left = n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
+}
+
 // The block scanner on the pass's own thread. The plain scanner may read the next block
 // only when no job is still reading this one.
 int inline_token(Prescan& ps) {
@@ -271,9 +286,10 @@ int take_stop(Prescan& ps, const PrescanEntry& e) {
 int prescan_next_token_slow(Prescan& ps) {
   if (!ps.active && !start_job(ps)) return inline_token(ps);
   if (!wait_for_entry(ps)) {
-    ps.inline_left = ps.inline_run;
+    cut_inline_after_revoke(ps);
     return inline_token(ps);
   }
+  ps.revoked_in_a_row = 0;
   const PrescanEntry e = ps.ring[ps.taken & (Prescan::RING - 1)];
   if (e.code == PrescanEntry::STOP) {
     ps.taken++;

@@ -44,7 +44,7 @@ struct Prescan {
   // Bytes left in the block worth starting the thread for; a quarter of that is worth a job
   // once it runs.
   ptrdiff_t min_job = 16384;
-  unsigned patience = 512;    // waits for the thread to take a job before the pass takes it back
+  unsigned patience = 256;    // waits for the thread to take a job before the pass takes it back
   uint32_t inline_run = 256;  // tokens cut inline after a short job or one taken back
   unsigned stall = 4096;       // waits for an entry of a taken job before the pass goes on alone
   uint64_t cut_limit = UINT64_MAX;  // entries the thread cuts in all before it stops (tests)
@@ -76,6 +76,7 @@ struct Prescan {
   bool in_hand = false;            // ... and the thread has taken it
   bool abandoned = false;          // the thread stopped in a job; the pass went on without it
   uint32_t inline_left = 0;        // tokens to cut inline before the next job
+  unsigned revoked_in_a_row = 0;   // jobs taken back (or abandoned) since the thread last cut one
 
   ~Prescan();
 };
