@@ -205,7 +205,7 @@ bool start_job(Prescan& ps) {
   const Reader& r = *g->reader;
   if (!r.unget.empty()) return false;
   const InputStream& in = *r.current;
-  if (in.end - in.p < (ps.started ? ps.min_job / 4 : ps.min_job)) return false;
+  if (in.end - in.p < (ps.started ? (ps.min_job + 3) / 4 : ps.min_job)) return false;
   if (!ps.started && !start_thread(ps)) return false;
   ps.base = in.p;
   ps.end = in.end - in.p > JOB_LIMIT ? in.p + JOB_LIMIT : in.end;

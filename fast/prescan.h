@@ -41,8 +41,8 @@ struct Prescan {
   bool started = false;
   cpu_set_t processors;       // where the run may run: the thread's, once it has started
   bool unavailable = false;  // no thread could be started: the block scanner runs inline
-  // Bytes left in the block worth starting the thread for; a quarter of that is worth a job
-  // once it runs.
+  // Bytes left in the block worth starting the thread for; a quarter of that (rounded up)
+  // is worth a job once it runs.
   ptrdiff_t min_job = 16384;
   unsigned patience = 256;    // waits for the thread to take a job before the pass takes it back
   uint32_t inline_run = 256;  // tokens cut inline after a short job or one taken back
