@@ -51,48 +51,57 @@ struct ReadFile {
   uint64_t hash = 0;
 };
 
-// A keyed hash of a file's bytes, fed in pieces. Sixteen bytes at a time: the two words,
-// each mixed with a half of the key, are multiplied into 128 bits whose halves are folded
-// into the state; the length and the last bytes are mixed in at the end. Not a
-// cryptographic hash: it tells a file changed between the passes from one read alike
-// (two different texts give the same hash with a chance of about 2^-64 under a key drawn
-// for the run), at a fraction of a cycle per byte.
+// A keyed hash of a file's bytes, fed in pieces. Sixty-four bytes at a time, in four lanes
+// of sixteen: in each lane the two words, each mixed with a half of the key and the lane's
+// constant, are multiplied into 128 bits whose halves are folded into the lane's state (the
+// lanes do not wait for one another); the last bytes, the length and the four states are
+// mixed together at the end. Not a cryptographic hash: it tells a file changed between the
+// passes from one read alike (two different texts give the same hash with a chance of about
+// 2^-64 under a key drawn for the run), at a fraction of a cycle per byte.
 struct FileHash {
-  uint64_t k0 = 0, k1 = 0, state = 0;
-  unsigned char tail[16] = {};
+  static constexpr size_t BLOCK = 64;
+  static constexpr uint64_t LANE[4] = {0xa0761d6478bd642full, 0xe7037ed1a0b428dbull, 0x8ebc6af09c88c6e3ull,
+                                       0x589965cc75374cc3ull};
+  uint64_t k0 = 0, k1 = 0;
+  uint64_t state[4] = {};
+  unsigned char tail[BLOCK] = {};
   size_t tail_bytes = 0;
   uint64_t length = 0;
-  explicit FileHash(const uint64_t key[2] = nullptr)
-      : k0(key ? key[0] : 0), k1(key ? key[1] : 0), state(k0 ^ 0x243f6a8885a308d3ull) {}
+  explicit FileHash(const uint64_t key[2] = nullptr) : k0(key ? key[0] : 0), k1(key ? key[1] : 0) {
+    for (int i = 0; i < 4; i++) state[i] = k0 ^ LANE[3 - i];
+  }
   static uint64_t fold(uint64_t a, uint64_t b) {
     __extension__ using Wide = unsigned __int128;
     Wide m = static_cast<Wide>(a) * b;
     return static_cast<uint64_t>(m) ^ static_cast<uint64_t>(m >> 64);
   }
   void block(const unsigned char* p) {
-    uint64_t a, b;
-    std::memcpy(&a, p, 8);
-    std::memcpy(&b, p + 8, 8);
-    state = fold(a ^ k0 ^ 0xa0761d6478bd642full, b ^ k1 ^ state);
+    for (int i = 0; i < 4; i++, p += 16) {
+      uint64_t a, b;
+      std::memcpy(&a, p, 8);
+      std::memcpy(&b, p + 8, 8);
+      state[i] = fold(a ^ k0 ^ LANE[i], b ^ k1 ^ state[i]);
+    }
   }
   void add(const unsigned char* p, size_t n) {
     length += n;
     if (tail_bytes != 0) {
-      size_t take = n < 16 - tail_bytes ? n : 16 - tail_bytes;
+      size_t take = n < BLOCK - tail_bytes ? n : BLOCK - tail_bytes;
       std::memcpy(tail + tail_bytes, p, take);
       tail_bytes += take, p += take, n -= take;
-      if (tail_bytes < 16) return;
+      if (tail_bytes < BLOCK) return;
       block(tail);
       tail_bytes = 0;
     }
-    for (; n >= 16; n -= 16, p += 16) block(p);
+    for (; n >= BLOCK; n -= BLOCK, p += BLOCK) block(p);
     std::memcpy(tail, p, n);
     tail_bytes = n;
   }
   uint64_t finish() {
-    std::memset(tail + tail_bytes, 0, 16 - tail_bytes);
+    std::memset(tail + tail_bytes, 0, BLOCK - tail_bytes);
     block(tail);
-    return fold(state ^ length ^ 0xe7037ed1a0b428dbull, k1 ^ 0x8ebc6af09c88c6e3ull);
+    uint64_t h = fold(state[0] ^ length ^ LANE[1], state[1] ^ k1 ^ LANE[2]);
+    return fold(h ^ state[2] ^ LANE[3], state[3] ^ k0 ^ LANE[0]);
   }
 };
 

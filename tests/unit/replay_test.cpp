@@ -51,7 +51,7 @@ TEST(Replay, GivesEachStatementsMemoryBack) {
 TEST(Replay, FileHashSeesEveryByteAndTheLength) {
   const uint64_t key[2] = {0x0123456789abcdefull, 0xfedcba9876543210ull};
   std::string text;
-  for (int i = 0; i < 53; i++) text += static_cast<char>('A' + i % 26);
+  for (int i = 0; i < 203; i++) text += static_cast<char>('A' + i % 26);
   auto hash = [&](const std::string& t, size_t piece) {
     FileHash h(key);
     for (size_t at = 0; at < t.size(); at += piece)
@@ -59,14 +59,14 @@ TEST(Replay, FileHashSeesEveryByteAndTheLength) {
     return h.finish();
   };
   const uint64_t whole = hash(text, text.size());
-  for (size_t piece : {1, 3, 15, 16, 17}) EXPECT_EQ(hash(text, piece), whole) << piece;
+  for (size_t piece : {1, 3, 15, 16, 17, 63, 64, 65}) EXPECT_EQ(hash(text, piece), whole) << piece;
   for (size_t at = 0; at < text.size(); at++) {
     std::string changed = text;
     changed[at] ^= 1;
     EXPECT_NE(hash(changed, 7), whole) << at;
   }
   EXPECT_NE(hash(text + '\0', 64), whole);
-  EXPECT_NE(hash(text.substr(0, 52), 64), whole);
+  EXPECT_NE(hash(text.substr(0, 202), 64), whole);
   const uint64_t other[2] = {key[0] + 1, key[1]};
   FileHash h(other);
   h.add(reinterpret_cast<const unsigned char*>(text.data()), text.size());
