@@ -55,5 +55,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "XEXASM_FAST: unknown setting %s (none, all, or a list of scan,engine,replay)\n", fast);
     return 1;
   }
+  io.process_ends = true;
   return xexasm_run(args, io);
 }

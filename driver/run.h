@@ -33,6 +33,9 @@ struct RunIO {
   // Largest record of pass 1's parse kept for pass 2 (bytes); beyond it pass 2 reads and
   // parses the source again.
   size_t trace_limit = size_t{64} << 20;
+  // The process ends when the run returns (the program's own main): the run's memory is
+  // left for the end of the process to take back at once, instead of piece by piece.
+  bool process_ends = false;
 };
 
 // Runs the whole assembler with the command-line arguments (program name excluded) and
