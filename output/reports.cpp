@@ -10,23 +10,45 @@ static const char HEX[] = "0123456789abcdef";
 
 static inline char shown(uint8_t b) { return (b >= 0x20 && b <= 0x7E) ? static_cast<char>(b) : '.'; }
 
-void dump_bytes(OutStream& out, const uint8_t* bytes, int32_t n) {
-  out_printf(g->out, "Print Array of %d\n", n);
-  int32_t full = n > 0 ? n / 8 : 0;
-  for (int32_t row = 0; row < full; row++) {
-    const uint8_t* b = bytes + static_cast<size_t>(row) * 8;
-    char* o = out_reserve(out, 33);
-    for (int i = 0; i < 8; i++) {
-      o[i * 3] = HEX[b[i] >> 4];
-      o[i * 3 + 1] = HEX[b[i] & 15];
-      o[i * 3 + 2] = i == 7 ? ' ' : '-';
+// Each byte value as the dump writes it: its two digits and a dash, and the character the
+// text column shows for it.
+struct DumpGlyphs {
+  char digits[256][4];
+  char text[256];
+  DumpGlyphs() {
+    for (int b = 0; b < 256; b++) {
+      digits[b][0] = HEX[b >> 4];
+      digits[b][1] = HEX[b & 15];
+      digits[b][2] = '-';
+      digits[b][3] = '\0';
+      text[b] = shown(static_cast<uint8_t>(b));
     }
-    for (int i = 0; i < 8; i++) o[24 + i] = shown(b[i]);
-    o[32] = '\n';
-    out_commit(out, 33);
+  }
+};
+static const DumpGlyphs glyphs;
+
+// One full row of eight bytes: "xx-" seven times, "xx ", the eight characters, a line feed
+// (33 bytes). Each byte's digits go in as four bytes; the fourth is overwritten next.
+static inline void dump_row(char* o, const uint8_t* b) {
+  for (int i = 0; i < 8; i++) std::memcpy(o + i * 3, glyphs.digits[b[i]], 4);
+  o[23] = ' ';
+  for (int i = 0; i < 8; i++) o[24 + i] = glyphs.text[b[i]];
+  o[32] = '\n';
+}
+
+void dump_bytes(OutStream& out, const uint8_t* bytes, int32_t n) {
+  out_printf(g->out, "Print Array of %d\n", n);  // standard output, whatever the stream
+  constexpr int32_t ROW = 33, ROWS_AT_ONCE = 64;
+  static_assert(ROW * ROWS_AT_ONCE <= static_cast<int32_t>(OutStream::CAPACITY));
+  int32_t full = n > 0 ? n / 8 : 0;
+  for (int32_t row = 0; row < full;) {
+    int32_t rows = full - row < ROWS_AT_ONCE ? full - row : ROWS_AT_ONCE;
+    char* o = out_reserve(out, static_cast<size_t>(rows * ROW));
+    for (int32_t k = 0; k < rows; k++, row++) dump_row(o + k * ROW, bytes + static_cast<size_t>(row) * 8);
+    out_commit(out, static_cast<size_t>(rows * ROW));
   }
   int32_t r = n > 0 ? n % 8 : 0;
-  char* o = out_reserve(out, 33);
+  char* o = out_reserve(out, ROW);
   size_t k = 0;
   if (r > 0) {
     const uint8_t* b = bytes + static_cast<size_t>(full) * 8;
