@@ -21,11 +21,8 @@ uint16_t name_hash(const char* name) {
 static const char* payload_name(const void* payload) { return static_cast<const NamedPayload*>(payload)->name; }
 static const char* node_name(NamedNode* node) { return payload_name(node_payload(node)); }
 
-// The index's hash of a name: eight bytes at a time, mixed with the table's secret seed.
-static uint64_t index_hash(const NameIndex& x, const char* name) {
-  size_t n = std::strlen(name);
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(name);
-  uint64_t h = x.seed ^ (n * 0x9E3779B97F4A7C15ull);
+uint64_t keyed_name_hash(uint64_t seed, const unsigned char* p, size_t n) {
+  uint64_t h = seed ^ (n * 0x9E3779B97F4A7C15ull);
   for (;;) {
     uint64_t w = 0;
     size_t k = n < 8 ? n : 8;
@@ -36,11 +33,16 @@ static uint64_t index_hash(const NameIndex& x, const char* name) {
     p += 8;
     n -= 8;
   }
-  h = (h ^ x.seed) * 0x94d049bb133111ebull;
+  h = (h ^ seed) * 0x94d049bb133111ebull;
   return h ^ (h >> 32);
 }
 
-static uint64_t new_seed() {
+// The index's hash of a name, under the table's secret seed.
+static uint64_t index_hash(const NameIndex& x, const char* name) {
+  return keyed_name_hash(x.seed, reinterpret_cast<const unsigned char*>(name), std::strlen(name));
+}
+
+uint64_t name_hash_seed() {
   uint64_t seed = 0;
   if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed))
     seed = reinterpret_cast<uintptr_t>(&seed) * 0x9E3779B97F4A7C15ull;
@@ -89,7 +91,7 @@ NameTable* table_create(int32_t buckets) {
   t->bucket_count = buckets;
   t->heads.assign(static_cast<size_t>(buckets), nullptr);
   t->index.slots.assign(16, IndexSlot{});
-  t->index.seed = new_seed();
+  t->index.seed = name_hash_seed();
   return t;
 }
 

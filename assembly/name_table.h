@@ -42,6 +42,10 @@ struct NameTable {
 };
 
 uint16_t name_hash(const char* name);
+// The index's hash of the n bytes of a name: eight bytes at a time, mixed with a seed.
+uint64_t keyed_name_hash(uint64_t seed, const unsigned char* name, size_t n);
+// A seed drawn for a run, so that no set of names chosen in advance collides.
+uint64_t name_hash_seed();
 NameTable* table_create(int32_t buckets);
 void table_destroy(NameTable* table);
 // Payload of a new zero-filled record (header in front of it), from `memory`.

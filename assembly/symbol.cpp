@@ -1,6 +1,7 @@
 // Symbols and labels.
 #include "assembly/symbol.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "base/diag.h"
@@ -45,12 +46,23 @@ static Symbol* symbol_create(const char* text) {
   return sym;
 }
 
-Symbol* symbol_reference(const char* text) {
+// Pass 1 creates a name's symbol the first time it meets the name; pass 2 only finds it.
+static Symbol* symbol_lookup(const char* text) {
   Symbol* sym = static_cast<Symbol*>(table_find(g->symbols->table, text));
   if (sym) return sym;
   if (g->pass == 1) return symbol_create(text);
   report_error_at(g->operand_pos, "Symbol %s Not Defined\n", text);
   return nullptr;
+}
+
+Symbol* symbol_reference(const char* text) {
+  NameHint& hint = g->symbols->hint;
+  if (text != hint.text) return symbol_lookup(text);
+  if (!hint.symbol) return hint.symbol = symbol_lookup(text);
+#ifdef XEXASM_CHECKS
+  if (table_find(g->symbols->table, text) != hint.symbol) std::abort();  // a hint for another name
+#endif
+  return hint.symbol;
 }
 
 ExprValue label_define(int pass, Symbol* sym, Section* s) {

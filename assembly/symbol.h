@@ -21,11 +21,21 @@ struct PredefinedName {
   uint16_t value;
 };
 
+// A lookup its caller has made already: while `text` holds the name being looked up (the
+// text of the token being fed), symbol_reference(text) returns `symbol` when it is set, and
+// else sets it to what it finds. Whoever sets `text` (the fast layer, which numbers the names
+// of pass 1 on another thread) clears it before the text changes.
+struct NameHint {
+  const char* text = nullptr;
+  Symbol* symbol = nullptr;
+};
+
 // The module's record: the symbol table, and the predefined names beside it.
 struct Symbols {
   NameTable* table = nullptr;       // a NameTable of SYMBOL_BUCKETS buckets
   NameTable* predefined = nullptr;  // PredefinedName records; null while there are none
   Arena memory;                     // the symbols, the predefined names and their names
+  NameHint hint;
   ~Symbols() {
     table_destroy(table);
     table_destroy(predefined);

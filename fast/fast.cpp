@@ -1,8 +1,12 @@
 // The fast layer's entry points: which mechanism runs where.
 #include "fast/fast.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
+
+#include "assembly/symbol.h"
 
 #include "fast/engine.h"
 #include "fast/prescan.h"
@@ -16,6 +20,7 @@ struct FastLayer {
   UnitChains unit_chains;
   LearnedFeeds feeds;
   Recording recording;
+  std::vector<Symbol*> symbol_of_name;  // by the prescanner's name numbers: what pass 1 found
   Prescan prescan;  // last: its thread stops first
 };
 
@@ -47,6 +52,20 @@ static void engine_feed(FastLayer& f, Parser& p, int code) {
   feeds_after_engine(l, from, code, p);
 }
 
+// An identifier that the prescanner numbered, in pass 1: its lookup gets the symbol that the
+// first lookup of the same name found, or tells it. In pass 1 a name keeps its symbol (a
+// symbol is made only where the lookup found none, and none goes).
+static void hint_name(FastLayer& f, uint32_t name, const char* text) {
+  std::vector<Symbol*>& known = f.symbol_of_name;
+  if (name >= known.size()) known.resize(std::max<size_t>(name + size_t{1}, known.size() * 2), nullptr);
+  g->symbols->hint = NameHint{text, known[name]};
+}
+static void keep_hint(FastLayer& f, uint32_t name) {
+  NameHint& hint = g->symbols->hint;
+  f.symbol_of_name[name] = hint.symbol;
+  hint = NameHint{};
+}
+
 // The pass loop of run_pass, with the block scanner and the dense engine where they are
 // turned on. Every action that reads a token's text runs while that token is fed, and the
 // scanner is not called again before, so the engine reads the text where the scanner left
@@ -63,8 +82,11 @@ static void pass_loop(FastLayer& f) {
     p.input.code = code;
     p.input.text = sc.text;
     p.input.pos = sc.token_pos;
+    uint32_t name = kScan && code == TOK_IDENT && g->pass == 1 ? f.prescan.last_name : NO_NAME;
+    if (name != NO_NAME) hint_name(f, name, sc.text);
     if (kEngine) engine_feed(f, p, code);
     else parser_feed();
+    if (name != NO_NAME) keep_hint(f, name);
     // Between statements nothing on the stack refers to the statement's memory.
     if (p.depth <= 1 && (p.status == PARSE_RUNNING || p.status == PARSE_ACCEPTED)) {
       arena_reset(g->statement);

@@ -5,8 +5,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <new>
 #include <thread>
+
+#include "assembly/name_table.h"
 
 namespace {
 
@@ -82,6 +85,19 @@ uint32_t wait_for_job(Prescan& ps, uint32_t seen) {
   }
 }
 
+// Doubles the table, the numbers kept.
+void grow_numbers(NameNumbers& x) {
+  std::vector<NameNumbers::Slot> old(x.slots.size() * 2);
+  old.swap(x.slots);
+  size_t mask = x.slots.size() - 1;
+  for (const NameNumbers::Slot& s : old) {
+    if (s.number == NO_NAME) continue;
+    size_t i = s.hash & mask;
+    while (x.slots[i].number != NO_NAME) i = (i + 1) & mask;
+    x.slots[i] = s;
+  }
+}
+
 PrescanEntry entry_of(int code, const CutToken& t, const unsigned char* base) {
   if (code < 0)
     return PrescanEntry{static_cast<uint32_t>(t.next - base), PrescanEntry::STOP, 0, t.next_pos.line, t.next_pos.col};
@@ -117,6 +133,7 @@ void cut_job(Prescan& ps, uint64_t& count) {
     CutToken c;
     int code = cut_token(p, end, pos, c);
     ps.ring[h & (Prescan::RING - 1)] = entry_of(code, c, base);
+    if (code == TOK_IDENT) ps.names[h & (Prescan::RING - 1)] = name_number(ps.numbers, c.text, c.len);
     h++;
     if (code < 0) break;
     p = c.next;
@@ -158,7 +175,9 @@ bool start_thread(Prescan& ps) {
   ps.unavailable = true;
   if (sched_getaffinity(0, sizeof ps.processors, &ps.processors) != 0 || CPU_COUNT(&ps.processors) < 2) return false;
   ps.ring.reset(new (std::nothrow) PrescanEntry[Prescan::RING]);
-  if (!ps.ring) return false;
+  ps.names.reset(new (std::nothrow) uint32_t[Prescan::RING]);
+  if (!ps.ring || !ps.names) return false;
+  ps.numbers.seed = name_hash_seed();
   cpu_set_t others = ps.processors;
   int mine = sched_getcpu();
   if (mine >= 0 && mine < CPU_SETSIZE) CPU_CLR(mine, &others);
@@ -283,7 +302,35 @@ int take_stop(Prescan& ps, const PrescanEntry& e) {
 
 }  // namespace
 
+uint32_t name_number(NameNumbers& x, const unsigned char* p, size_t n) {
+  if (x.failed) return NO_NAME;
+  try {
+    if (x.slots.empty()) x.slots.resize(1024);
+    uint64_t h = keyed_name_hash(x.seed, p, n);
+    size_t mask = x.slots.size() - 1;
+    size_t i = h & mask;
+    for (; x.slots[i].number != NO_NAME; i = (i + 1) & mask) {
+      const NameNumbers::Slot& s = x.slots[i];
+      if (s.hash == h && s.len == n && std::memcmp(x.spellings.data() + s.at, p, n) == 0) return s.number;
+    }
+    if (x.count == NO_NAME - 1) {
+      x.failed = true;
+      return NO_NAME;
+    }
+    size_t at = x.spellings.size();
+    x.spellings.append(reinterpret_cast<const char*>(p), n);
+    uint32_t number = x.count++;
+    x.slots[i] = NameNumbers::Slot{h, number, static_cast<uint32_t>(n), at};
+    if (x.count * size_t{2} > x.slots.size()) grow_numbers(x);
+    return number;
+  } catch (const std::bad_alloc&) {
+    x.failed = true;
+    return NO_NAME;
+  }
+}
+
 int prescan_next_token_slow(Prescan& ps) {
+  ps.last_name = NO_NAME;
   if (!ps.active && !start_job(ps)) return inline_token(ps);
   if (!wait_for_entry(ps)) {
     cut_inline_after_revoke(ps);

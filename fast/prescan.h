@@ -19,6 +19,9 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <string>
+#include <vector>
+
 #include "fast/scan.h"
 
 // A token cut by the thread, in sixteen bytes (four to a line of memory, which the pass
@@ -33,10 +36,33 @@ struct PrescanEntry {
   static constexpr uint16_t STOP = 0xFFFF;
 };
 
+constexpr uint32_t NO_NAME = UINT32_MAX;
+
+// The thread's numbers for the names it cuts: the first identifier of each spelling gets the
+// next number, every later one the same number. The thread's own; the pass sees only the
+// numbers, and keeps what the first lookup of each found (fast.cpp).
+struct NameNumbers {
+  struct Slot {
+    uint64_t hash = 0;
+    uint32_t number = NO_NAME;  // NO_NAME: a free slot
+    uint32_t len = 0;
+    size_t at = 0;  // where the spelling begins in `spellings`
+  };
+  std::vector<Slot> slots;  // open addressing over a seeded hash, at most half in use
+  std::string spellings;
+  uint32_t count = 0;
+  uint64_t seed = 0;
+  bool failed = false;  // out of memory: no more numbers
+};
+// The number of the name [p, p + n); NO_NAME when there can be none.
+uint32_t name_number(NameNumbers& x, const unsigned char* p, size_t n);
+
 struct Prescan {
   static constexpr uint64_t RING = 16384;  // entries; a power of two
   static constexpr uint64_t PREFETCH = 16;  // entries ahead
   std::unique_ptr<PrescanEntry[]> ring;
+  std::unique_ptr<uint32_t[]> names;  // beside each entry of an identifier: its name's number
+  NameNumbers numbers;                // the thread's
   pthread_t thread{};
   bool started = false;
   cpu_set_t processors;       // where the run may run: the thread's, once it has started
@@ -76,6 +102,7 @@ struct Prescan {
   bool in_hand = false;            // ... and the thread has taken it
   bool abandoned = false;          // the thread stopped in a job; the pass went on without it
   uint32_t inline_left = 0;        // tokens to cut inline before the next job
+  uint32_t last_name = NO_NAME;    // the number of the token just taken (an identifier)
   unsigned revoked_in_a_row = 0;   // jobs taken back (or abandoned) since the thread last cut one
 
   ~Prescan();
@@ -99,6 +126,7 @@ inline const unsigned char* prescan_next(const unsigned char* start, const unsig
 [[gnu::always_inline]] inline int prescan_take(Prescan& ps) {
   // A copy: once the pass says it has taken the entry, the thread may write its slot.
   const PrescanEntry e = ps.ring[ps.taken & (Prescan::RING - 1)];
+  ps.last_name = e.code == TOK_IDENT ? ps.names[ps.taken & (Prescan::RING - 1)] : NO_NAME;
   ps.taken++;
   // The lines a few entries on, while the thread's cache still has them.
   if (ps.seen - ps.taken > Prescan::PREFETCH)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <map>
+#include <set>
 #include <string>
 
 #include "fast/prescan.h"
@@ -69,13 +71,40 @@ TEST_F(Prescanner, SameTokensAsThePlainScanner) {
     prescan.stall = cut == 0 ? UINT_MAX : 1u << 16;
     prescan.inline_run = cut == 0 ? 0 : UINT32_MAX;
     prescan.cut_limit = cut == 0 ? UINT64_MAX : cut - 1;
-    EXPECT_EQ(tokens(text, [&] { return prescan_next_token(prescan); }), plain) << "the thread stops after " << cut - 1;
+    // The names' numbers that come with the identifiers the thread cut: one per spelling.
+    std::map<std::string, uint32_t> number_of;
+    std::set<uint32_t> numbers;
+    auto next = [&] {
+      int code = prescan_next_token(prescan);
+      if (code == TOK_IDENT && prescan.last_name != NO_NAME) {
+        numbers.insert(prescan.last_name);
+        EXPECT_EQ(number_of.try_emplace(run_->scanner.text, prescan.last_name).first->second, prescan.last_name);
+      }
+      return code;
+    };
+    EXPECT_EQ(tokens(text, next), plain) << "the thread stops after " << cut - 1;
+    EXPECT_EQ(numbers.size(), number_of.size()) << "two names with one number";
     // Waited for without end, the thread cuts the tokens (all but those left to the plain
     // scanner), not the pass.
     if (cut == 0) {
       EXPECT_GT(prescan.taken * 2, static_cast<uint64_t>(count_)) << "the pass cut the tokens itself";
+      EXPECT_EQ(number_of.size(), 5u) << "start, the long name, tbl_12, x, y";
     }
   }
+}
+
+// The thread's numbering on its own, over enough names to grow its table several times:
+// names that differ in one byte, in their length, or only past their eighth byte get
+// different numbers, and every later meeting of a name the number it got first.
+TEST(NameNumbers, OneNumberPerSpelling) {
+  NameNumbers x;
+  auto number = [&x](const std::string& s) {
+    return name_number(x, reinterpret_cast<const unsigned char*>(s.data()), s.size());
+  };
+  std::vector<std::string> names = {"a", "b", "ab", "abcdefgh", "abcdefghi", "abcdefgi", "abcdefgh_1", "abcdefgh_2"};
+  for (int i = 0; i < 5000; i++) names.push_back("label_" + std::to_string(i));
+  for (size_t i = 0; i < names.size(); i++) EXPECT_EQ(number(names[i]), i) << names[i];
+  for (size_t i = names.size(); i-- > 0;) EXPECT_EQ(number(names[i]), i) << names[i];
 }
 
 }  // namespace
