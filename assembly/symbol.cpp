@@ -1,7 +1,6 @@
 // Symbols and labels.
 #include "assembly/symbol.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "base/diag.h"
@@ -58,11 +57,8 @@ static Symbol* symbol_lookup(const char* text) {
 Symbol* symbol_reference(const char* text) {
   NameHint& hint = g->symbols->hint;
   if (text != hint.text) return symbol_lookup(text);
-  if (!hint.symbol) return hint.symbol = symbol_lookup(text);
-#ifdef XEXASM_CHECKS
-  if (table_find(g->symbols->table, text) != hint.symbol) std::abort();  // a hint for another name
-#endif
-  return hint.symbol;
+  if (hint.symbol && std::strcmp(hint.symbol->name, text) == 0) return hint.symbol;
+  return hint.symbol = symbol_lookup(text);
 }
 
 ExprValue label_define(int pass, Symbol* sym, Section* s) {

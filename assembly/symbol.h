@@ -21,10 +21,10 @@ struct PredefinedName {
   uint16_t value;
 };
 
-// A lookup its caller has made already: while `text` holds the name being looked up (the
-// text of the token being fed), symbol_reference(text) returns `symbol` when it is set, and
-// else sets it to what it finds. Whoever sets `text` (the fast layer, which numbers the names
-// of pass 1 on another thread) clears it before the text changes.
+// A guess at a lookup: while `text` holds the name being looked up (the text of the token
+// being fed), symbol_reference(text) returns `symbol` when that symbol has the name, and else
+// looks the name up and sets `symbol` to what it found. Whoever sets `text` (the fast layer,
+// which numbers the names of pass 1 on another thread) clears it before the text changes.
 struct NameHint {
   const char* text = nullptr;
   Symbol* symbol = nullptr;

@@ -53,8 +53,9 @@ static void engine_feed(FastLayer& f, Parser& p, int code) {
 }
 
 // An identifier that the prescanner numbered, in pass 1: its lookup gets the symbol that the
-// first lookup of the same name found, or tells it. In pass 1 a name keeps its symbol (a
-// symbol is made only where the lookup found none, and none goes).
+// last lookup of a name of that number found (the same name but where two share a number,
+// which the lookup checks), or tells it. In pass 1 a name keeps its symbol (a symbol is made
+// only where the lookup found none, and none goes).
 static void hint_name(FastLayer& f, uint32_t name, const char* text) {
   std::vector<Symbol*>& known = f.symbol_of_name;
   if (name >= known.size()) known.resize(std::max<size_t>(name + size_t{1}, known.size() * 2), nullptr);
@@ -64,6 +65,13 @@ static void keep_hint(FastLayer& f, uint32_t name) {
   NameHint& hint = g->symbols->hint;
   f.symbol_of_name[name] = hint.symbol;
   hint = NameHint{};
+}
+
+// The names' numbers serve pass 1 only: their memory goes before pass 2 takes its own.
+static void forget_names(FastLayer& f) {
+  prescan_stop(f.prescan);
+  prescan_forget_names(f.prescan);
+  std::vector<Symbol*>().swap(f.symbol_of_name);
 }
 
 // The pass loop of run_pass, with the block scanner and the dense engine where they are
@@ -131,6 +139,7 @@ void fast_run_pass(FastLayer& f) {
     ~StopPrescan() { prescan_stop(ps); }
   } stop{f.prescan};
   pass_loop_of(f);
+  if (g->pass == 1) forget_names(f);
   if (g->pass == 1 && (f.mechanisms & FAST_REPLAY)) record_finish(f.recording);
 }
 

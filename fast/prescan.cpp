@@ -5,7 +5,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <new>
 #include <thread>
 
@@ -87,13 +86,13 @@ uint32_t wait_for_job(Prescan& ps, uint32_t seen) {
 
 // Doubles the table, the numbers kept.
 void grow_numbers(NameNumbers& x) {
-  std::vector<NameNumbers::Slot> old(x.slots.size() * 2);
+  std::vector<uint64_t> old(x.slots.size() * 2, NameNumbers::FREE);
   old.swap(x.slots);
   size_t mask = x.slots.size() - 1;
-  for (const NameNumbers::Slot& s : old) {
-    if (s.number == NO_NAME) continue;
-    size_t i = s.hash & mask;
-    while (x.slots[i].number != NO_NAME) i = (i + 1) & mask;
+  for (uint64_t s : old) {
+    if (s == NameNumbers::FREE) continue;
+    size_t i = (s >> 32) & mask;
+    while (x.slots[i] != NameNumbers::FREE) i = (i + 1) & mask;
     x.slots[i] = s;
   }
 }
@@ -133,7 +132,7 @@ void cut_job(Prescan& ps, uint64_t& count) {
     CutToken c;
     int code = cut_token(p, end, pos, c);
     ps.ring[h & (Prescan::RING - 1)] = entry_of(code, c, base);
-    if (code == TOK_IDENT) ps.names[h & (Prescan::RING - 1)] = name_number(ps.numbers, c.text, c.len);
+    if (code == TOK_IDENT && ps.numbering) ps.names[h & (Prescan::RING - 1)] = name_number(ps.numbers, c.text, c.len);
     h++;
     if (code < 0) break;
     p = c.next;
@@ -229,6 +228,7 @@ bool start_job(Prescan& ps) {
   ps.base = in.p;
   ps.end = in.end - in.p > JOB_LIMIT ? in.p + JOB_LIMIT : in.end;
   ps.pos = in.pos;
+  ps.numbering = g->pass == 1;
   ps.job_first = ps.taken;
   ps.job = (ps.job + 1) & 0x3FFFFFFF;
   if (ps.job == 0) ps.job = 1;  // a claim of 0 means no job
@@ -305,28 +305,28 @@ int take_stop(Prescan& ps, const PrescanEntry& e) {
 uint32_t name_number(NameNumbers& x, const unsigned char* p, size_t n) {
   if (x.failed) return NO_NAME;
   try {
-    if (x.slots.empty()) x.slots.resize(1024);
-    uint64_t h = keyed_name_hash(x.seed, p, n);
+    if (x.slots.empty()) x.slots.assign(1024, NameNumbers::FREE);
+    uint64_t hash = keyed_name_hash(x.seed, p, n) >> 32;
     size_t mask = x.slots.size() - 1;
-    size_t i = h & mask;
-    for (; x.slots[i].number != NO_NAME; i = (i + 1) & mask) {
-      const NameNumbers::Slot& s = x.slots[i];
-      if (s.hash == h && s.len == n && std::memcmp(x.spellings.data() + s.at, p, n) == 0) return s.number;
-    }
-    if (x.count == NO_NAME - 1) {
-      x.failed = true;
-      return NO_NAME;
-    }
-    size_t at = x.spellings.size();
-    x.spellings.append(reinterpret_cast<const char*>(p), n);
+    size_t i = hash & mask;
+    for (; x.slots[i] != NameNumbers::FREE; i = (i + 1) & mask)
+      if (x.slots[i] >> 32 == hash) return static_cast<uint32_t>(x.slots[i]);
+    if (x.count == NameNumbers::LIMIT) return NO_NAME;
     uint32_t number = x.count++;
-    x.slots[i] = NameNumbers::Slot{h, number, static_cast<uint32_t>(n), at};
+    x.slots[i] = hash << 32 | number;
     if (x.count * size_t{2} > x.slots.size()) grow_numbers(x);
     return number;
   } catch (const std::bad_alloc&) {
     x.failed = true;
     return NO_NAME;
   }
+}
+
+void prescan_forget_names(Prescan& ps) {
+  NameNumbers& x = ps.numbers;
+  std::vector<uint64_t>().swap(x.slots);
+  x.count = 0;
+  x.failed = false;
 }
 
 int prescan_next_token_slow(Prescan& ps) {

@@ -39,20 +39,19 @@ struct PrescanEntry {
 constexpr uint32_t NO_NAME = UINT32_MAX;
 
 // The thread's numbers for the names it cuts: the first identifier of each spelling gets the
-// next number, every later one the same number. The thread's own; the pass sees only the
-// numbers, and keeps what the first lookup of each found (fast.cpp).
+// next number, every later one the same number. Names are told apart by a 32-bit hash under
+// a seed drawn for the run, so two names may share a number (rarely): the pass checks the
+// name of the symbol a number brings (fast.cpp). The thread's own, in pass 1; the pass sees
+// only the numbers, and forgets them with the table when the pass ends. The first LIMIT
+// names get numbers (a large program's most used names come early), so that the table and
+// the pass's symbols by number take at most 384 KB.
 struct NameNumbers {
-  struct Slot {
-    uint64_t hash = 0;
-    uint32_t number = NO_NAME;  // NO_NAME: a free slot
-    uint32_t len = 0;
-    size_t at = 0;  // where the spelling begins in `spellings`
-  };
-  std::vector<Slot> slots;  // open addressing over a seeded hash, at most half in use
-  std::string spellings;
+  std::vector<uint64_t> slots;  // hash << 32 | number; FREE: a free slot; at most half in use
   uint32_t count = 0;
   uint64_t seed = 0;
   bool failed = false;  // out of memory: no more numbers
+  static constexpr uint64_t FREE = ~uint64_t{0};
+  static constexpr uint32_t LIMIT = uint32_t{1} << 14;
 };
 // The number of the name [p, p + n); NO_NAME when there can be none.
 uint32_t name_number(NameNumbers& x, const unsigned char* p, size_t n);
@@ -62,7 +61,7 @@ struct Prescan {
   static constexpr uint64_t PREFETCH = 16;  // entries ahead
   std::unique_ptr<PrescanEntry[]> ring;
   std::unique_ptr<uint32_t[]> names;  // beside each entry of an identifier: its name's number
-  NameNumbers numbers;                // the thread's
+  NameNumbers numbers;                // the thread's, while a job of pass 1 runs
   pthread_t thread{};
   bool started = false;
   cpu_set_t processors;       // where the run may run: the thread's, once it has started
@@ -79,6 +78,7 @@ struct Prescan {
   const unsigned char* base = nullptr;
   const unsigned char* end = nullptr;
   SrcPos pos{1, 1};
+  bool numbering = false;  // the thread numbers the job's names
   // The job's number and state (job << 2 | JOB_OPEN, JOB_TAKEN or JOB_REVOKED): the pass
   // posts it open; the thread takes it, or the pass revokes it when the thread is slow to
   // come (a sleeping processor can take milliseconds to wake) and cuts the block itself.
@@ -170,6 +170,8 @@ inline int prescan_next_token(Prescan& ps) {
 // Maps in the pages of [bytes, bytes + n) (memory the pass is about to write) on the
 // thread, when it runs, so that the pass does not stop for each page; the contents stay.
 void prescan_populate(Prescan& ps, void* bytes, size_t n);
+// Forgets the names' numbers (no job runs: between passes).
+void prescan_forget_names(Prescan& ps);
 // Ends a running job at once (before the pass stops or its reader goes); its entries are
 // dropped, so this is only for a pass that ends by a fatal stop.
 void prescan_stop(Prescan& ps);

@@ -259,6 +259,7 @@ void record_finish(Recording& rec) {
   for (OpenRead& o : rec.reading)
     if (o.active) finish_reading(rec, o);  // the source, still open
   rec.on = false;
+  rec.spare.reset();  // mapped in ahead, and no longer needed
 }
 
 bool record_replayable(Recording& rec) {

@@ -93,17 +93,19 @@ TEST_F(Prescanner, SameTokensAsThePlainScanner) {
   }
 }
 
-// The thread's numbering on its own, over enough names to grow its table several times:
-// names that differ in one byte, in their length, or only past their eighth byte get
-// different numbers, and every later meeting of a name the number it got first.
+// The thread's numbering on its own, up to its limit (its table grows several times): names
+// that differ in one byte, in their length, or only past their eighth byte get different
+// numbers (under this seed no two share one), every later meeting of a name the number it
+// got first, and a name beyond the limit none.
 TEST(NameNumbers, OneNumberPerSpelling) {
   NameNumbers x;
   auto number = [&x](const std::string& s) {
     return name_number(x, reinterpret_cast<const unsigned char*>(s.data()), s.size());
   };
   std::vector<std::string> names = {"a", "b", "ab", "abcdefgh", "abcdefghi", "abcdefgi", "abcdefgh_1", "abcdefgh_2"};
-  for (int i = 0; i < 5000; i++) names.push_back("label_" + std::to_string(i));
+  for (int i = 0; names.size() < NameNumbers::LIMIT; i++) names.push_back("label_" + std::to_string(i));
   for (size_t i = 0; i < names.size(); i++) EXPECT_EQ(number(names[i]), i) << names[i];
+  EXPECT_EQ(number("one_too_many"), NO_NAME);
   for (size_t i = names.size(); i-- > 0;) EXPECT_EQ(number(names[i]), i) << names[i];
 }
 
