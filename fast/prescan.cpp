@@ -132,7 +132,8 @@ void cut_job(Prescan& ps, uint64_t& count) {
     CutToken c;
     int code = cut_token(p, end, pos, c);
     ps.ring[h & (Prescan::RING - 1)] = entry_of(code, c, base);
-    if (code == TOK_IDENT && ps.numbering) ps.names[h & (Prescan::RING - 1)] = name_number(ps.numbers, c.text, c.len);
+    if (code == TOK_IDENT)
+      ps.names[h & (Prescan::RING - 1)] = ps.numbering ? name_number(ps.numbers, c.text, c.len) : NO_NAME;
     h++;
     if (code < 0) break;
     p = c.next;

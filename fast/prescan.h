@@ -19,7 +19,6 @@
 #include <pthread.h>
 #include <sched.h>
 
-#include <string>
 #include <vector>
 
 #include "fast/scan.h"
