@@ -230,6 +230,26 @@ TEST_F(AssemblyTest, SymbolsAreCreatedOnceInPassOne) {
   EXPECT_EQ(stderr_text(), "");
 }
 
+// A hint (the fast layer's guess for the token's text) is taken only for that text and only
+// when the symbol has the name: two names may share the prescanner's number. A wrong guess
+// is looked past and replaced by what the lookup found.
+TEST_F(AssemblyTest, HintTakenOnlyForItsTextAndItsName) {
+  Symbol* a = symbol_reference("alpha");
+  Symbol* b = symbol_reference("beta");
+  char text[] = "beta";
+  NameHint& hint = g->symbols->hint;
+  hint = NameHint{text, a};
+  EXPECT_EQ(symbol_reference(text), b);
+  EXPECT_EQ(hint.symbol, b);
+  EXPECT_EQ(symbol_reference(text), b);
+  hint = NameHint{text, nullptr};
+  EXPECT_EQ(symbol_reference("alpha"), a) << "another text";
+  EXPECT_EQ(hint.symbol, nullptr);
+  EXPECT_EQ(symbol_reference(text), b);
+  EXPECT_EQ(hint.symbol, b) << "the lookup tells what it found";
+  hint = NameHint{};
+}
+
 TEST_F(AssemblyTest, ForwardReferenceSeesTheLabelInPassTwo) {
   select("code", 0x2000);
   ExprValue e1 = symbol_value(symbol_reference("later"));
