@@ -681,6 +681,24 @@ BufferEdge added_line_at_the_end() {
   return e;
 }
 
+// The dump reserves room for 64 rows (2,112 bytes) at a time: a block of them that starts
+// 2,111 bytes before the end of the buffer, placed there by the length of a label's name
+// (the section's name moves it two bytes a character, the label's one).
+BufferEdge dump_block_one_byte_short_of_room() {
+  const std::string section(200, 's'), zeros(16000, '\0');
+  for (size_t n = 1; n <= 2047; n++) {
+    const std::string label(n, 'b');
+    BufferEdge e{"dump block", ".SECTION \"" + section + "\",$2000\n" + label + ": .DS 16000\n",
+                 "Added " + label + "\nSection:" + section + "  Start=2000  Size = 3e80\n***** PASS 2 *****\n" +
+                     dump(section, 0x2000, zeros) + kSymbols + label + "\t$2000\n",
+                 "Section:" + section + "  Start:2000 \nOutput Section " + section + ":2000::5e7f\n"};
+    const size_t first_row = e.out.find("00-00-00-00-00-00-00-00 ........\n");
+    if ((kOutBuffer - first_row) % (64 * 33) == 64 * 33 - 1) return e;
+  }
+  ADD_FAILURE() << "no label length puts a block there";
+  return {};
+}
+
 // A section name of 478 characters makes its size line exactly 512 bytes long.
 BufferEdge line_of_512_bytes() {
   const std::string name(478, 'x');
@@ -692,8 +710,8 @@ BufferEdge line_of_512_bytes() {
 }
 
 TEST(HostileOutput, WritesThatEndAtTheEndOfABuffer) {
-  for (const BufferEdge& e : {dump_row_at_the_end(), symbol_line_one_past_the_end(), added_line_at_the_end(),
-                              line_of_512_bytes()}) {
+  for (const BufferEdge& e : {dump_row_at_the_end(), dump_block_one_byte_short_of_room(), symbol_line_one_past_the_end(),
+                              added_line_at_the_end(), line_of_512_bytes()}) {
     SCOPED_TRACE(e.what);
     Outcome r = run_with_stderr_file(e.source);
     EXPECT_EQ(r.status, 0);

@@ -14,13 +14,15 @@
 
 namespace {
 
-// Strings over line feeds and tabs, character constants, numbers of both kinds, names
-// longer than sixteen characters, keywords, comments, punctuation, and a carriage return
-// that the block scanner leaves to the plain scanner.
+// Strings over line feeds and tabs, character constants (one of them a tab, which moves
+// the column to the next stop), numbers of both kinds, names longer than sixteen
+// characters, keywords, comments, punctuation, and a carriage return that the block
+// scanner leaves to the plain scanner.
 const char* const KINDS =
     "start: LDA #'a' ; a comment\n"
     "\tSTA $D01A,X\n"
     "\t.DB \"two\nlines\tand a tab\",$9B, 'q'\n"
+    "\t.DB '\t, 1\n"
     "a_name_longer_than_sixteen_chars: JMP (a_name_longer_than_sixteen_chars)\n"
     "\tLDX #<tbl_12+1 ;\n"
     "x\t, y\r\n"
