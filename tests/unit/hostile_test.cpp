@@ -685,15 +685,16 @@ BufferEdge added_line_at_the_end() {
 // 2,111 bytes before the end of the buffer, placed there by the length of a label's name
 // (the section's name moves it two bytes a character, the label's one).
 BufferEdge dump_block_one_byte_short_of_room() {
-  const std::string section(200, 's'), zeros(16000, '\0');
+  const std::string section(200, 's'), dumped = dump(section, 0x2000, std::string(16000, '\0'));
+  const std::string before_label = "Added ",
+                    after_label = "\nSection:" + section + "  Start=2000  Size = 3e80\n***** PASS 2 *****\n";
+  const size_t first_row = before_label.size() + after_label.size() + dumped.find("00-00-00-00-00-00-00-00 ........\n");
   for (size_t n = 1; n <= 2047; n++) {
+    if ((kOutBuffer - first_row - n) % (64 * 33) != 64 * 33 - 1) continue;
     const std::string label(n, 'b');
-    BufferEdge e{"dump block", ".SECTION \"" + section + "\",$2000\n" + label + ": .DS 16000\n",
-                 "Added " + label + "\nSection:" + section + "  Start=2000  Size = 3e80\n***** PASS 2 *****\n" +
-                     dump(section, 0x2000, zeros) + kSymbols + label + "\t$2000\n",
-                 "Section:" + section + "  Start:2000 \nOutput Section " + section + ":2000::5e7f\n"};
-    const size_t first_row = e.out.find("00-00-00-00-00-00-00-00 ........\n");
-    if ((kOutBuffer - first_row) % (64 * 33) == 64 * 33 - 1) return e;
+    return BufferEdge{"dump block", ".SECTION \"" + section + "\",$2000\n" + label + ": .DS 16000\n",
+                      before_label + label + after_label + dumped + kSymbols + label + "\t$2000\n",
+                      "Section:" + section + "  Start:2000 \nOutput Section " + section + ":2000::5e7f\n"};
   }
   ADD_FAILURE() << "no label length puts a block there";
   return {};
