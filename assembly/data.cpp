@@ -6,6 +6,7 @@
 #include "base/diag.h"
 #include "base/run.h"
 
+// A new item of the list, in the statement's memory.
 static DataItem* item_new(int32_t kind) {
   DataItem* item = static_cast<DataItem*>(arena_alloc(g->statement, sizeof(DataItem)));
   item->kind = kind;
@@ -30,6 +31,7 @@ DataList data_list_append(DataList list, DataList item) {
   return list;
 }
 
+// Moves the location counter by n bytes, wrapping modulo 2^32.
 static inline void advance(Section* s, int32_t n) {
   s->location_counter = static_cast<int32_t>(static_cast<uint32_t>(s->location_counter) + static_cast<uint32_t>(n));
 }

@@ -20,9 +20,13 @@ struct DataList {
   DataItem* tail;
 };
 
+// One-item lists, and a list with another appended (the items live as long as the
+// statement, whose memory the string's copy shares).
 DataList data_item_value(ExprValue v);
 DataList data_item_string(const char* text);
 DataList data_list_append(DataList list, DataList item);
+// The data directives: pass 1 moves the location counter past the cells or the reserved
+// bytes; pass 2 stores the cells (.DS stores nothing in either pass).
 void directive_db(int pass, DataList list, Section* s);
 void directive_dw(int pass, DataList list, Section* s);
 void directive_dl(int pass, DataList list, Section* s);

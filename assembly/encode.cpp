@@ -4,6 +4,7 @@
 #include "base/diag.h"
 #include "base/run.h"
 
+// Moves the location counter by n bytes, wrapping modulo 2^32.
 static inline void advance(Section* s, int32_t n) {
   s->location_counter = static_cast<int32_t>(static_cast<uint32_t>(s->location_counter) + static_cast<uint32_t>(n));
 }

@@ -7,8 +7,10 @@
 #include "base/diag.h"
 #include "base/run.h"
 
+// Conversions between the value and the unsigned arithmetic that wraps it.
 static inline int32_t wrap(uint32_t v) { return static_cast<int32_t>(v); }
 static inline uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }
+// Whether both operands were defined.
 static inline int32_t both(ExprValue a, ExprValue b) { return (a.defined && b.defined) ? 1 : 0; }
 
 int32_t decimal_literal(const char* text) {

@@ -8,6 +8,8 @@ struct ExprValue {
   int32_t defined;  // 0 or 1
 };
 
+// The value of a literal's text: decimal digits (wrapping), hex digits after the '$'
+// (stopping at 0x7FFFFFFF), a character constant's byte (signed).
 int32_t decimal_literal(const char* text);
 int32_t hex_literal(const char* text);
 int32_t char_literal(const char* text);

@@ -66,6 +66,7 @@ static void index_place(NameIndex& x, const IndexSlot& s) {
   x.slots[i] = s;
 }
 
+// Doubles the index, placing each slot again by its kept hash.
 static void index_grow(NameIndex& x) {
   std::vector<IndexSlot> old(x.slots.size() * 2);
   old.swap(x.slots);

@@ -41,18 +41,24 @@ struct NameTable {
   NameIndex index;
 };
 
+// The chains' hash of a name (its bucket is this modulo the bucket count).
 uint16_t name_hash(const char* name);
 // The index's hash of the n bytes of a name: eight bytes at a time, mixed with a seed.
 uint64_t keyed_name_hash(uint64_t seed, const unsigned char* name, size_t n);
 // A seed drawn for a run, so that no set of names chosen in advance collides.
 uint64_t name_hash_seed();
+// A table of `buckets` empty chains; stops the run when its memory cannot be had.
 NameTable* table_create(int32_t buckets);
 void table_destroy(NameTable* table);
 // Payload of a new zero-filled record (header in front of it), from `memory`.
 void* record_alloc(Arena& memory, size_t payload_size);
 void record_free(void* payload);
+// Puts a record at the head of its bucket's chain; a record of the same name already there
+// is hidden from table_find (not removed) until the new one is removed.
 void* table_insert(NameTable* table, void* payload);
+// Takes a record out of its chain; lookups of its name find the next older record again.
 void* table_remove(NameTable* table, void* payload);
+// The newest record of a name, or null (also for a null table).
 void* table_find(const NameTable* table, const char* name);
 
 inline NamedNode* record_node(void* payload) {

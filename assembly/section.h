@@ -29,8 +29,14 @@ constexpr int SECTION_BUCKETS = 11;
 
 // Creates the empty section table.
 void sections_start();
+// The SECTION statement: pass 1 opens the section (a new one at its start address) and
+// selects it; pass 2 selects it again, and a start address restarts its location counter.
 void section_statement(int pass, const char* name, const ExprValue* start);
+// The section of that name, made with that start when there is none yet (announced on
+// standard error either way, as a note).
 Section* section_open(const char* name, uint16_t start);
+// Between the passes: a buffer of the size pass 1 measured for one section (its line on
+// standard output), and for every section in table order.
 void section_alloc_buffer(Section* s);
 void sections_alloc_buffers();
 // Pass 2 places every section's bytes from its first byte: every location counter to 0.

@@ -49,6 +49,12 @@ constexpr int PREDEFINED_BUCKETS = 61;
 void symbols_start();
 // Gives `name` a value before pass 1; a later call for the same name replaces it.
 void symbol_predefine(const char* name, uint16_t value);
+// The symbol of a name the source uses: pass 1 creates it the first time ("Added NAME"
+// on standard output); pass 2 only finds it, and reports a name that pass 1 never met.
 Symbol* symbol_reference(const char* text);
+// A label at the location counter of the current section: pass 1 gives its symbol that
+// address, pass 2 reports a different one as a phase error. A predefined name keeps its
+// value. The result is the symbol's value.
 ExprValue label_define(int pass, Symbol* sym, Section* s);
+// A name's value in an expression; in pass 2 a name that no label defined is reported.
 ExprValue symbol_value(Symbol* sym);

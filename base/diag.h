@@ -12,6 +12,7 @@ struct FatalStop {
   int status;
 };
 
+// Unwinds to the run's entry point, which returns `status`: every fatal stop ends here.
 [[noreturn]] void fatal_stop(int status);
 // Writes the message on standard error and stops with status 1.
 [[noreturn]] void fatal(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -24,6 +25,8 @@ void report_error(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // feeds; the arguments stay as they are). With GNU messages, a message of report_error or
 // fatal reads "xexasm: error: TEXT".
 void report_error_at(const SrcPos& at, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+// A message about a place in the source, written as report_error_at writes it; then stops
+// with status 1.
 [[noreturn]] void fatal_at(const SrcPos& at, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
 // Every error message of the run, as written, with the place it points at (for the

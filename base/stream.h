@@ -23,15 +23,20 @@ struct OutStream {
   char buf[CAPACITY];
 };
 
+// A stream on `fd` (or appending to `capture` when set), empty and not failed; with
+// `line_flush` every line is written as soon as it ends.
 void out_init(OutStream& s, int fd, std::string* capture, bool line_flush);
 // Writes everything buffered; returns false when a write failed (now or before).
 bool out_flush(OutStream& s);
+// Buffered writes: the bytes, one character, a formatted text of any length. A stream that
+// flushes by lines writes out what it holds when a line ends (out_write: after each call).
 void out_write(OutStream& s, const char* data, size_t n);
 void out_putc(OutStream& s, char c);
 void out_printf(OutStream& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void out_vprintf(OutStream& s, const char* fmt, va_list ap);
 // Room for n more bytes in the buffer, flushing first when needed (n <= CAPACITY).
 char* out_reserve(OutStream& s, size_t n);
+// The n bytes written into the room out_reserve gave are now the stream's.
 inline void out_commit(OutStream& s, size_t n) { s.len += n; }
 // A write to the stream failed: the stream's error, the first time.
 void stream_failed(OutStream& s);

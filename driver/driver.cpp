@@ -308,6 +308,7 @@ std::string make_quoted(const std::string& name) {
   return q;
 }
 
+// Writes all of `bytes`, again after an interrupted write; false when a write fails.
 bool write_all(int fd, const std::string& bytes) {
   for (size_t done = 0; done < bytes.size();) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);

@@ -41,6 +41,8 @@ void standard_descriptors_open() {
 
 }  // namespace
 
+// The program: the standard descriptors made safe, then one run on them, whose status is
+// the exit status.
 int main(int argc, char** argv) {
   standard_descriptors_open();
   // A write to a pipe without a reader, or past the file size limit, fails like any other

@@ -57,6 +57,7 @@ const char* define(const std::string& name, const std::string& value_text) {
   return nullptr;
 }
 
+// The text without blanks, tabs and carriage returns at either end.
 std::string trimmed(const std::string& s) {
   size_t from = s.find_first_not_of(" \t\r");
   if (from == std::string::npos) return "";

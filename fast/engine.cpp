@@ -153,6 +153,7 @@ const DenseTables dense;
 // meets something other than such a reduction; NO_STATE where a step is not a plain goto.
 constexpr uint8_t NO_STATE = 0xFE;  // above every state; stored as 0xFF
 
+// The answer for one (U, L, t), following the run step by step.
 uint8_t unit_chain_work_out(size_t under, int left, int terminal) {
   int l = left;
   for (int steps = 0; steps < SYMBOL_COUNT; steps++) {

@@ -20,6 +20,7 @@ struct UnitChains {
   std::vector<uint8_t> known;  // 0 while not worked out, else the answer + 1
 };
 
+// Sizes the table for the unit left sides the dense table holds, every answer unknown.
 void unit_chains_init(UnitChains& u);
 // Processes the token in input_code / input, as parser_feed does; with a log, tells it
 // every shift and action made (for learning the feed).

@@ -61,6 +61,7 @@ static void hint_name(FastLayer& f, uint32_t name, const char* text) {
   if (name >= known.size()) known.resize(std::max<size_t>(name + size_t{1}, known.size() * 2), nullptr);
   g->symbols->hint = NameHint{text, known[name]};
 }
+// After the token's feed: what the lookup found becomes the symbol of the name's number.
 static void keep_hint(FastLayer& f, uint32_t name) {
   NameHint& hint = g->symbols->hint;
   f.symbol_of_name[name] = hint.symbol;
@@ -105,6 +106,7 @@ static void pass_loop(FastLayer& f) {
   if (kEngine) feeds_before_engine(f.feeds, p);
 }
 
+// The pass loop made for the mechanisms turned on.
 static void pass_loop_of(FastLayer& f) {
   switch (f.mechanisms & (FAST_SCAN | FAST_ENGINE)) {
     case FAST_SCAN | FAST_ENGINE: return pass_loop<true, true>(f);

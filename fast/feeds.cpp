@@ -32,6 +32,8 @@ uint32_t configuration_number(LearnedFeeds& l, const Parser& p) {
   return n;
 }
 
+// Keeps the steps in the log as the feed of `code` from configuration `from` to `to`; none
+// is kept once the table is half full.
 void learn(LearnedFeeds& l, uint32_t from, int code, uint32_t to) {
   if (l.feeds.empty()) l.feeds.resize(LearnedFeeds::FEED_SLOTS);
   if (l.feed_count * 2 >= LearnedFeeds::FEED_SLOTS) return;

@@ -147,6 +147,7 @@ void cut_job(Prescan& ps, uint64_t& count) {
   ps.head.store(h, std::memory_order_release);
 }
 
+// The thread's loop: takes each job posted, cuts it, and tells the pass it has ended.
 void prescanner(Prescan& ps) {
   uint32_t seen = 0;
   uint64_t count = 0;
@@ -160,6 +161,7 @@ void prescanner(Prescan& ps) {
   }
 }
 
+// The thread's entry point.
 void* prescanner_thread(void* context) {
   Prescan& ps = *static_cast<Prescan*>(context);
   // Started on another processor than the pass's (below); from now on anywhere.

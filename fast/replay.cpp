@@ -53,6 +53,7 @@ static_assert(PRODUCTION_COUNT < STATEMENT_END);
   return new_chunk(rec, n);
 }
 
+// Appends n bytes as one unit (nothing once recording has stopped).
 void put(Recording& rec, const void* bytes, size_t n) {
   Recording& r = rec;
   if (!rec.on) return;
@@ -102,6 +103,7 @@ inline uint8_t* put_read_value(uint8_t* at, Reads what, const ParseValue& v) {
   return at;
 }
 
+// The unit of an action that reads a string: its text follows, with its NUL.
 [[gnu::noinline]] void record_string(Recording& rec, int production, int base, const char* text) {
   size_t n = std::strlen(text) + 1;
   uint8_t* at = room(rec, 2 + n);
@@ -112,6 +114,7 @@ inline uint8_t* put_read_value(uint8_t* at, Reads what, const ParseValue& v) {
   rec.cur = at + 2 + n;
 }
 
+// A unit that carries its entry's position, when positions are kept.
 [[gnu::noinline]] void record_with_position(Recording& rec, int production, int base, const ParseValue& v) {
   Reads what = reads.of[production];
   size_t n = what == READS_TEXT ? std::strlen(v.text) + 1 : sizeof(Symbol*);
@@ -150,6 +153,8 @@ void record_action(Recording& rec, int production, int base, const ParseValue& v
 
 namespace {
 
+// The recorder as the engine's and the reader's watch: an action, a file opened (an
+// include's switch), bytes read (hashed), a file closed.
 void on_acted(void* context, int production, int base, const ParseValue& v) {
   record_action(*static_cast<Recording*>(context), production, base, v);
 }
@@ -198,6 +203,7 @@ void finish_reading(Recording& rec, OpenRead& o) {
   o.active = false;
 }
 
+// An opening ends: what it read is settled for its file.
 void on_closed(void* context, InputStream& in) {
   Recording& rec = *static_cast<Recording*>(context);
   if (in.watch_id < 0) return;

@@ -141,6 +141,7 @@ struct DigitPairs {
 };
 constexpr DigitPairs PAIRS;
 
+// Two or four lowercase hexadecimal digits at `at`, without a NUL.
 void put_hex2(char* at, uint8_t b) { std::memcpy(at, PAIRS.hex[b], 2); }
 
 void put_hex4(char* at, uint32_t v) {

@@ -8,6 +8,7 @@
 
 static const char HEX[] = "0123456789abcdef";
 
+// A byte as the dump's text column shows it.
 static inline char shown(uint8_t b) { return (b >= 0x20 && b <= 0x7E) ? static_cast<char>(b) : '.'; }
 
 // Each byte value as the dump writes it: its two digits and a dash, and the character the

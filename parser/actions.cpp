@@ -27,6 +27,9 @@ struct Instruction {
 constexpr int FIRST_INSTRUCTION = FIRST_INSTRUCTION_PRODUCTION;
 constexpr int LAST_INSTRUCTION = LAST_INSTRUCTION_PRODUCTION;
 
+// An instruction's emitter and opcodes, by its addressing form: implied or accumulator,
+// immediate, zero page or absolute as the value decides, absolute only, a byte operand
+// only, relative; `at` is the operand's entry in the production's right side.
 constexpr Instruction op(uint8_t opcode) { return {EMIT_OPCODE, opcode, 0, 0}; }
 constexpr Instruction imm(uint8_t opcode) { return {EMIT_BYTE, opcode, 0, 2}; }
 constexpr Instruction pair(uint8_t zp, uint8_t abs) { return {EMIT_PAIR, zp, abs, 1}; }
@@ -76,6 +79,7 @@ constexpr Instruction instructions[LAST_INSTRUCTION - FIRST_INSTRUCTION + 1] = {
 
 static_assert(sizeof instructions / sizeof instructions[0] == LAST_INSTRUCTION - FIRST_INSTRUCTION + 1);
 
+// The productions of each group of actions (the table below sorts every production once).
 bool is_instruction(int production) { return production >= FIRST_INSTRUCTION && production <= LAST_INSTRUCTION; }
 
 // mnemonic operand: the emitter of the production, with the operand's value.
@@ -238,6 +242,7 @@ const ActionGroups groups;
 
 namespace {
 
+// A production's action, through the function of its group.
 void action_of_group(int production, ParseValue* base) {
   switch (groups.of[production]) {
     case GROUP_INSTRUCTION: return instruction_action(production, base);
@@ -247,6 +252,7 @@ void action_of_group(int production, ParseValue* base) {
   }
 }
 
+// What a statement places, as the listing shows it.
 PlacementKind placement_kind(int production) {
   if (is_section_statement(production)) return PLACED_SECTION;
   if (production == P_directive__DOT_DS_expr) return PLACED_SPACE;

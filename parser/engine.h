@@ -60,7 +60,8 @@ void parser_feed();
 void run_pass();
 
 // The engine's steps that the fast engine shares: the action of a production on the entry
-// at `base` (with the watch told), and the two diagnostics.
+// at `base`, the token put on the entry `entry` (each with the watch told), and the two
+// diagnostics.
 void engine_act(Parser& p, int production, int base);
 void engine_shifted(Parser& p, int entry);
 void syntax_error(Parser& p);

@@ -33,12 +33,14 @@ void reader_init(int capacity) {
 
 int include_depth() { return static_cast<int>(g->reader->include_stack.size()); }
 
+// An input that could not be opened or read stops the run.
 [[noreturn]] static void read_failed(const InputStream& in) {
   if (in.is_include) fatal("Could not open Include File %s\n", in.name.c_str());
   if (in.is_stdin) fatal("Could not read standard input\n");
   fatal("Unable to Open %s for input\n", in.name.c_str());
 }
 
+// read(2), again after an interruption.
 static ssize_t read_some(int fd, unsigned char* to, size_t n) {
   ssize_t got;
   do {

@@ -113,9 +113,15 @@ struct Reader {
   ReaderWatch watch;
 };
 
+// The reader of a run, before its first pass: nothing open, room to push back `capacity`
+// characters (pushing back more stops the run with "Ungetbuf overflow").
 void reader_init(int capacity);
+// The next character of the current input (a pushed-back one first), or END_OF_INPUT at
+// the end of the current input; char_pos tells where it stood. reader_ungetc pushes the
+// character just read back, with that position.
 int reader_getc();
 void reader_ungetc(int c);
+// The number of inputs suspended by INCLUDE.
 int include_depth();
 // The include switch: writes the name on standard output, suspends the current input and
 // makes the named file current (fatal stops when 20 are suspended or it cannot be opened).
@@ -129,6 +135,7 @@ void include_return();
 // false when the file cannot be opened or read. From the second pass on, a source or
 // include that was not a regular file in the first is read from what the first kept.
 bool reader_open_source(const char* path);
+// Closes the source and every include still open (a pass that ended early leaves some).
 void reader_close_source();
 // Reads the next block of a file stream, keeping the bytes not yet consumed. Returns false
 // at the end of the file (the fast scanner reads blocks too).

@@ -92,6 +92,7 @@ std::vector<State> states;
 
 bool is_nonterminal(int symbol) { return grammar_is_nonterminal(symbol); }
 
+// A rule as the generator's messages name it: "left -> right side".
 std::string rule_text(int r) {
   std::string text = grammar_symbol_name[rules[r].left];
   text += " ->";
@@ -110,6 +111,8 @@ int symbol_named(const char* name) {
   std::exit(1);
 }
 
+// A rule added to the grammar, to see that the conflict it makes fails the generator
+// (--add-conflict, --add-shift-reduce).
 enum class Added { Nothing, ReduceReduce, ShiftReduce };
 
 void load_grammar(Added added) {
@@ -129,6 +132,8 @@ void load_grammar(Added added) {
   }
 }
 
+// The kernel's items, and every item of a production of a nonterminal that follows a dot,
+// until no more come.
 std::vector<Item> closure(const std::vector<Item>& kernel) {
   std::vector<Item> items = kernel;
   std::set<int> expanded;
@@ -143,6 +148,8 @@ std::vector<Item> closure(const std::vector<Item>& kernel) {
   return items;
 }
 
+// The LR(0) states, state 0 from the goal's production; each new kernel becomes a state,
+// and each state's transitions are kept by symbol.
 void build_lr0_collection() {
   std::map<std::vector<Item>, int> by_kernel;
   states.push_back({{{0, 0}}, {}, {}, -1, false});
@@ -264,6 +271,9 @@ Entry goto_entry(const Tables& t, int s, int symbol) {
   return {symbol, rules[r].action ? GOTO_KIND_REDUCE : GOTO_KIND_REDUCE_PLAIN, r};
 }
 
+// The compressed tables: a state made of one completed production alone is left out (what
+// leads there shifts and reduces, or reduces at the goto); every other state gets a run of
+// terminal entries (descending), its default entry, and a run of goto entries (ascending).
 Tables compress() {
   Tables t;
   t.new_index.assign(states.size(), -1);
@@ -331,6 +341,7 @@ int check_figures(const Tables& t, int single_count) {
 
 // ---- output ----
 
+// Values as C++ initialisers, sixteen to a line, each line starting with `prefix`.
 void append_values(std::string& out, const std::vector<int>& values, size_t begin, size_t end,
                    const char* prefix) {
   for (size_t i = begin; i < end; i += 16) {
@@ -343,6 +354,7 @@ void append_values(std::string& out, const std::vector<int>& values, size_t begi
   }
 }
 
+// A whole array: its declaration and its values.
 void append_array(std::string& out, const char* declaration, const std::vector<int>& values) {
   out += declaration;
   out += " = {\n";
@@ -364,6 +376,7 @@ void append_entry_array(std::string& out, const char* declaration, const Tables&
   out += "};\n\n";
 }
 
+// A text as a C++ string literal.
 std::string quoted(const char* text) {
   std::string q = "\"";
   for (const char* p = text; *p; ++p) {
