@@ -97,6 +97,8 @@ void grow_numbers(NameNumbers& x) {
   }
 }
 
+// The ring's entry of a token cut_token gave (code < 0: the job's end, where the token it
+// left to the plain scanner begins).
 PrescanEntry entry_of(int code, const CutToken& t, const unsigned char* base) {
   if (code < 0)
     return PrescanEntry{static_cast<uint32_t>(t.next - base), PrescanEntry::STOP, 0, t.next_pos.line, t.next_pos.col};

@@ -107,6 +107,8 @@ struct Prescan {
   ~Prescan();
 };
 
+// prescan_next_token where the next entry is not at hand: a job to post or to wait for, the
+// job's end, or a token cut on the pass's own thread.
 int prescan_next_token_slow(Prescan& ps);
 
 // Where a token's text begins (null: it sets none) and where the reader goes on after it,
