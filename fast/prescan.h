@@ -42,15 +42,15 @@ constexpr uint32_t NO_NAME = UINT32_MAX;
 // a seed drawn for the run, so two names may share a number (rarely): the pass checks the
 // name of the symbol a number brings (fast.cpp). The thread's own, in pass 1; the pass sees
 // only the numbers, and forgets them with the table when the pass ends. The first LIMIT
-// names get numbers (a large program's most used names come early), so that the table and
-// the pass's symbols by number take at most 384 KB.
+// names get numbers (a program of a million lines has about 125,000), so that the table and
+// the pass's symbols by number take at most 3 MiB, for pass 1 only.
 struct NameNumbers {
   std::vector<uint64_t> slots;  // hash << 32 | number; FREE: a free slot; at most half in use
   uint32_t count = 0;
   uint64_t seed = 0;
   bool failed = false;  // out of memory: no more numbers
   static constexpr uint64_t FREE = ~uint64_t{0};
-  static constexpr uint32_t LIMIT = uint32_t{1} << 14;
+  static constexpr uint32_t LIMIT = uint32_t{1} << 17;
 };
 // The number of the name [p, p + n); NO_NAME when there can be none.
 uint32_t name_number(NameNumbers& x, const unsigned char* p, size_t n);

@@ -483,7 +483,8 @@ struct Names {
 // that is taken.
 bool make_unique(std::string& name, int number, std::set<std::string>& taken) {
   if (taken.insert(name).second) return true;
-  name += "_" + std::to_string(number);
+  name += '_';
+  name += std::to_string(number);
   return taken.insert(name).second;
 }
 
