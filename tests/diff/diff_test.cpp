@@ -220,16 +220,21 @@ TEST(DiffBlockEnd, BlanksAtTheEndOfTheLastBlock) {
 // ---- Files that change between the passes ----------------------------------------------
 
 // A run of prog.asm (with x.inc beside it when `inc` is not empty) in a fresh folder under
-// every setting; `change` runs between the passes. Returns the plain core's run.
+// every setting; `change` runs between the passes. With `listing`, the run writes prog.lst,
+// which Outcome::written then holds. Returns the plain core's run.
 Outcome changed_between_passes(const std::string& what, const std::string& prog, const std::string& inc,
-                               const std::function<void(const ScratchDir&)>& change) {
+                               const std::function<void(const ScratchDir&)>& change, bool listing = false) {
   return compare_settings(what, [&](unsigned fast) {
     const ScratchDir dir;
     dir.write("prog.asm", prog);
     if (!inc.empty()) dir.write("x.inc", inc);
     RunOptions o = with(fast);
     if (change) o.between_passes = [&] { change(dir); };
-    return run_in(dir.path(), {"prog.asm"}, o);
+    std::vector<std::string> args = {"prog.asm"};
+    if (listing) args.insert(args.begin(), {"-l", "prog.lst"});
+    Outcome r = run_in(dir.path(), args, o);
+    if (listing) r.written = read_file(dir.path() / "prog.lst");
+    return r;
   });
 }
 
@@ -258,6 +263,17 @@ TEST(DiffChangedFiles, SourceGrown) {
   });
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Section a Overflow\n"), std::string::npos) << r.err;
+}
+
+// Pass 2 makes a statement more than pass 1 (the same bytes, one more statement): the
+// listing shows its byte on a line of its own after pass 1's text.
+TEST(DiffChangedFiles, StatementBeyondPassOnesInTheListing) {
+  Outcome r = changed_between_passes(
+      "one statement more", " .SECTION \"a\",$2000\n .DB 1,2\n", "",
+      [](const ScratchDir& d) { d.write("prog.asm", " .SECTION \"a\",$2000\n .DB 1\n .DB 2\n"); }, true);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(segment(r), "\x01\x02");
+  EXPECT_NE(r.written.find("\n           2001  02\n"), std::string::npos) << r.written;
 }
 
 TEST(DiffChangedFiles, IncludeCut) {
