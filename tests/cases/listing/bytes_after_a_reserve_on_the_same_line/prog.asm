@@ -1,3 +1,3 @@
  .SECTION "c",$2000
- .DB 1,2,3 .DS 2 .DB 4,5,6
+ .DB 1,2 .DB 3 .DS 2 .DB 4,5,6
  NOP
