@@ -70,7 +70,6 @@ struct Item {
   int rule;
   int dot;
   bool operator<(const Item& o) const { return rule != o.rule ? rule < o.rule : dot < o.dot; }
-  bool operator==(const Item& o) const { return rule == o.rule && dot == o.dot; }
 };
 
 struct State {
