@@ -183,4 +183,26 @@ TEST(Listing, EveryCorpusEntryUnderEverySetting) {
   EXPECT_GT(run, entries.size() * 9 / 10);
 }
 
+// The edges of a listing: a line that, with its columns and line feed, needs one byte less
+// than the output's buffer, exactly the buffer, and one byte more (a line is written into
+// the buffer only where it fits); and a section without bytes, whose last address is "----".
+TEST(Listing, LinesAroundTheBufferSizeAndAnEmptySection) {
+  constexpr size_t kBuffer = 1 << 16, kTextColumn = 30;
+  const ScratchDir dir;
+  for (size_t text = kBuffer - kTextColumn - 2; text <= kBuffer - kTextColumn; text++) {
+    std::string comment(text, 'x');
+    comment[0] = ';';
+    std::string source = ".SECTION \"c\",$2000\n";
+    source.append(comment).append("\n NOP\n.SECTION \"e\",$3000\n");
+    dir.write("prog.asm", source);
+    std::string expected = "     1     2000  [c]          .SECTION \"c\",$2000\n     2     2000               ";
+    expected.append(comment).append("\n     3     2000  ea            NOP\n"
+                                    "     4     3000  [e]          .SECTION \"e\",$3000\n"
+                                    "\nSections:\n  2000 2000        1  c\n  3000 ----        0  e\n\nLabels:\n");
+    Files f = assemble_with_files(dir.path(), FAST_ALL, false);
+    EXPECT_EQ(f.outcome.status, 0) << text;
+    EXPECT_TRUE(f.listing == expected) << text;
+  }
+}
+
 }  // namespace
