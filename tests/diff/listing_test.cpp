@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/stream.h"
 #include "bench/programs.h"
 #include "tests/support/run_helper.h"
 
@@ -187,7 +188,7 @@ TEST(Listing, EveryCorpusEntryUnderEverySetting) {
 // than the output's buffer, exactly the buffer, and one byte more (a line is written into
 // the buffer only where it fits); and a section without bytes, whose last address is "----".
 TEST(Listing, LinesAroundTheBufferSizeAndAnEmptySection) {
-  constexpr size_t kBuffer = 1 << 16, kTextColumn = 30;
+  constexpr size_t kBuffer = OutStream::CAPACITY, kTextColumn = 30;
   const ScratchDir dir;
   for (size_t text = kBuffer - kTextColumn - 2; text <= kBuffer - kTextColumn; text++) {
     std::string comment(text, 'x');
