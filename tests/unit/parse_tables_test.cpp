@@ -450,10 +450,12 @@ int run_generator(const xtest::ScratchDir& dir, const std::vector<std::string>& 
 }
 
 TEST(GenTables, RefusesAConflictingGrammar) {
-  // The tables and, beside them, the header of the production names; a refused grammar
-  // leaves no file at all.
+  // The tables and, beside them (not in the folder the generator runs in), the header of
+  // the production names; a refused grammar leaves no file at all.
   const xtest::ScratchDir dir;
-  const std::filesystem::path out = dir.path() / "tables.cpp", header = dir.path() / "parse_productions.h";
+  const std::filesystem::path sub = dir.path() / "sub";
+  std::filesystem::create_directory(sub);
+  const std::filesystem::path out = sub / "tables.cpp", header = sub / "parse_productions.h";
   std::string errors;
   EXPECT_EQ(run_generator(dir, {out.string()}, &errors), 0) << errors;
   EXPECT_TRUE(std::filesystem::is_regular_file(out));
@@ -468,14 +470,14 @@ TEST(GenTables, RefusesAConflictingGrammar) {
   EXPECT_NE(errors.find("the grammar has 1 conflict(s)"), std::string::npos) << errors;
   EXPECT_FALSE(std::filesystem::exists(out));
   EXPECT_FALSE(std::filesystem::exists(header));
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "a partial file was left behind";
+  EXPECT_TRUE(std::filesystem::is_empty(sub)) << "a partial file was left behind";
 
   // DBlist -> DBlist ',': after a list's comma an identifier is an item or the next
   // statement; shift/reduce conflicts only, and the grammar is refused all the same.
   EXPECT_EQ(run_generator(dir, {"--add-shift-reduce", out.string()}, &errors), 1);
   EXPECT_NE(errors.find("shift/reduce conflict"), std::string::npos) << errors;
   EXPECT_EQ(errors.find("reduce/reduce conflict"), std::string::npos) << errors;
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "a partial file was left behind";
+  EXPECT_TRUE(std::filesystem::is_empty(sub)) << "a partial file was left behind";
 }
 
 // A bad command line ends the generator with status 2 before it writes anything.

@@ -12,4 +12,4 @@ loop:   JMP loop
         .SECTION "data",$3000
 table:  .DW start,loop
         NOP ]
-        RTS
+        RTS 
