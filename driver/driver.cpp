@@ -108,6 +108,13 @@ void supersede_output() {
   r.xex_open = false;
 }
 
+// Whether two paths name one file: the same text, or the same device and inode.
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return a == b || (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+                    sa.st_ino == sb.st_ino);
+}
+
 // The output file named after a source path: the text before the first '.', then ".xex".
 // `source` is the path that will be assembled (the last one given). The file is created
 // now, but its old bytes stay until the end of the run: the load file replaces them whole
@@ -123,10 +130,7 @@ void open_output_for(const std::string& arg, const std::string& source) {
   supersede_output();
   // Never empty the source (xexasm p.xex names its own output; so would xexasm p.xex.asm
   // p.xex, through the first argument).
-  struct stat src, out;
-  bool same = name == source || (::stat(source.c_str(), &src) == 0 && ::stat(name.c_str(), &out) == 0 &&
-                                 src.st_dev == out.st_dev && src.st_ino == out.st_ino);
-  if (same) {
+  if (same_file(name, source)) {
     report_error("Output %s Would Overwrite the Source\n", name.c_str());
     return;
   }
@@ -140,6 +144,7 @@ void open_output_for(const std::string& arg, const std::string& source) {
   WrittenFile w;
   w.name = name;
   w.is_output = true;
+  struct stat out;
   if (::fstat(fd, &out) == 0) {
     w.dev = static_cast<uint64_t>(out.st_dev);
     w.ino = static_cast<uint64_t>(out.st_ino);
@@ -153,10 +158,7 @@ void open_output_for(const std::string& arg, const std::string& source) {
 // An output file the command line names (-o, --deps) that is the source itself.
 bool names_the_source(const std::string& name) {
   RunState& r = *state;
-  if (!r.have_source) return false;
-  struct stat src, out;
-  return name == r.source || (::stat(r.source.c_str(), &src) == 0 && ::stat(name.c_str(), &out) == 0 &&
-                              src.st_dev == out.st_dev && src.st_ino == out.st_ino);
+  return r.have_source && same_file(name, r.source);
 }
 
 // -o FILE: the load file goes there, and nowhere else. It is written at the end, and only
