@@ -165,10 +165,11 @@ TEST(DiffProgram, ReplayTakesPlace) {
   for (const FastSetting& s : FAST_SETTINGS)
     EXPECT_EQ(run_stdin(program(), with(s.mechanisms)).replayed, (s.mechanisms & FAST_REPLAY) != 0) << s.name;
   EXPECT_FALSE(run_stdin(syntax_error_program(), with(FAST_ALL)).replayed);
-  // From files: every file that pass 1 read is found unchanged.
+  // From files: every file that pass 1 read is found unchanged (one read twice, the same
+  // both times).
   const ScratchDir dir;
   dir.write("x.inc", " NOP\n");
-  dir.write("prog.asm", " .SECTION \"a\",$2000\n INCLUDE \"x.inc\"\n NOP\n");
+  dir.write("prog.asm", " .SECTION \"a\",$2000\n INCLUDE \"x.inc\"\n NOP\n INCLUDE \"x.inc\"\n");
   EXPECT_TRUE(run_in(dir.path(), {"prog.asm"}, with(FAST_ALL)).replayed);
   // Not when the record outgrows its limit: 2000 data statements record some 60 KB.
   std::string data = " .SECTION \"a\",$2000\n";
