@@ -9,10 +9,12 @@
 
 namespace {
 
+// A feed's key: the configuration and the token's code; never 0, the mark of an empty slot.
 uint32_t feed_key(uint32_t configuration, int code) {
   return (configuration << 9 | static_cast<uint32_t>(code)) + 1;
 }
 
+// The slot where the probe for a key begins (multiplicative hashing of the key).
 size_t feed_slot(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - LearnedFeeds::FEED_BITS); }
 
 // The number of the parser's configuration, given to it the first time it is met; NONE

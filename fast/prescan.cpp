@@ -21,8 +21,10 @@ constexpr auto IDLE_SPIN = std::chrono::milliseconds(1);
 constexpr auto NAP = std::chrono::microseconds(20);          // asleep while the ring is full
 
 constexpr uint32_t JOB_OPEN = 1, JOB_TAKEN = 2, JOB_REVOKED = 3;
+// The claim word: the job's number, and its state in the two low bits.
 constexpr uint32_t claim_of(uint32_t job, uint32_t state) { return job << 2 | state; }
 
+// One turn of a spin loop: a pause that leaves the core's resources to the other thread.
 inline void relax() {
 #if defined(__x86_64__) || defined(__i386__)
   __builtin_ia32_pause();

@@ -445,6 +445,8 @@ struct Listing {
     spans.push_back(Span{s, address, bytes, count});
   }
 
+  // A statement taken in order: it leaves the section and the location counter where it
+  // put them, and the bytes it placed join the spans.
   void apply(const Statement& st) {
     if (!st.section) return;  // not placed: the run stopped before
     int32_t from = place.counter;  // where the statement before left it
@@ -478,6 +480,7 @@ struct Listing {
     continuation_lines(0);
   }
 
+  // The input's messages about its lines up to `up_to_line`, each on a line of its own.
   void messages_up_to(InputMessages& q, int64_t up_to_line) {
     while (q.next != q.end && q.next->line <= up_to_line) message(*q.next++->m);
   }

@@ -97,6 +97,8 @@ void instruction_action(int production, ParseValue* rhs) {
   }
 }
 
+// The productions whose action `directive_action` carries out: data, reserve, sections and
+// the data lists.
 bool is_directive(int production) {
   switch (production) {
     case P_directive__DOT_DB_DBlist: case P_directive__DOT_DW_DBlist: case P_directive__DOT_DL_DBlist:
@@ -109,6 +111,7 @@ bool is_directive(int production) {
   }
 }
 
+// The productions whose action `operator_action` carries out: the operators and brackets.
 bool is_operator(int production) {
   switch (production) {
     case P_expr__expr_AMP_xorexp: case P_expr__expr_BAR_xorexp: case P_xorexp__xorexp_CARET_arith:
@@ -209,6 +212,7 @@ void operand_action(int production, ParseValue* base) {
   }
 }
 
+// `.SECTION "name",start` and `.SECTION "name"`: they select a section (and may start it).
 bool is_section_statement(int production) {
   return production == P_directive__DOT_SECTIONTOK_String_COMMA_expr || production == P_directive__DOT_SECTIONTOK_String;
 }
