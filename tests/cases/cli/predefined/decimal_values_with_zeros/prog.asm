@@ -1,3 +1,0 @@
-        .SECTION "c",$2000
-        LDA #TEN
-        .DW BIG,ZERO

@@ -1,0 +1,3 @@
+ .SECTION "c",$2000
+ INCLUDE "d1.inc"
+ RTS
