@@ -216,7 +216,7 @@ inline void shifted(Feed& f, int entry) {
   engine_shifted(f.p, entry);
 }
 
-// The state and the depth that the feed kept in registers, given back to the parser.
+// The state and the depth that the feed worked on, given back to the parser.
 inline void store(Feed& f) {
   f.p.state = f.state;
   f.p.depth = f.depth;
