@@ -206,7 +206,11 @@ std::optional<CorpusRun> run_corpus_input(std::string_view input, unsigned fast)
     }
     ::close(fds[1]);
     run.outcome = run_with(args, options, nullptr, fds[0]);
-    ::close(fds[0]);
+    // The descriptor is the caller's: the run reads it and leaves it open.
+    if (::close(fds[0]) != 0) {
+      std::perror("the run closed its standard input");
+      std::abort();
+    }
   } else {
     run.outcome = run_stdin(source, options, args);
   }

@@ -1,0 +1,3 @@
+ .SECTION "eleven_char",$2000
+ INCLUDE "d1.inc"
+ RTS

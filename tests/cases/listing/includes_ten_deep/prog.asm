@@ -1,3 +1,0 @@
- .SECTION "c",$2000
- INCLUDE "d1.inc"
- RTS
