@@ -1,0 +1,3 @@
+
+ .SECTION "c",$2000
+ NOP
