@@ -1,0 +1,3 @@
+.SECTION "c",$2000
+INCLUDE "a.inc"
+INCLUDE "sync.fifo"
