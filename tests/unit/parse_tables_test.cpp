@@ -9,8 +9,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -424,9 +426,11 @@ TEST(ParseTables, StackLimitForPrefixMinusSigns) {
 }
 
 // Runs the table generator in `dir` with the arguments; its standard error goes to
-// `errors`. No file it writes may grow past `file_limit` bytes: a write beyond fails.
+// `errors`. No file it writes may grow past `file_limit` bytes: a write beyond fails. With
+// `stale`, a file of the first temporary name the generator takes for `stale` is there
+// already (as an earlier run of the same process number would have left it).
 int run_generator(const xtest::ScratchDir& dir, const std::vector<std::string>& args, std::string* errors,
-                  rlim_t file_limit = RLIM_INFINITY) {
+                  rlim_t file_limit = RLIM_INFINITY, const char* stale = nullptr) {
   const std::filesystem::path err_path = dir.path() / "gen_tables.err";
   pid_t child = fork();
   if (child == 0) {
@@ -436,6 +440,9 @@ int run_generator(const xtest::ScratchDir& dir, const std::vector<std::string>& 
     struct rlimit limit = {file_limit, file_limit};
     signal(SIGXFSZ, SIG_IGN);
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(121);
+    char temporary[256];
+    if (stale) std::snprintf(temporary, sizeof temporary, "%s.tmp%d_0", stale, static_cast<int>(getpid()));
+    if (stale && close(open(temporary, O_WRONLY | O_CREAT | O_EXCL, 0644)) != 0) _exit(123);
     std::vector<char*> argv{const_cast<char*>(XEXASM_GEN_TABLES)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -498,6 +505,18 @@ TEST(GenTables, RefusesABadCommandLine) {
     EXPECT_NE(errors.find("usage: gen_tables"), std::string::npos) << shown << ": " << errors;
     EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << shown << " wrote a file";
   }
+}
+
+// A temporary name that is taken already is passed over for the next, and the file that
+// holds it is left alone.
+TEST(GenTables, PassesOverATakenTemporaryName) {
+  const xtest::ScratchDir dir;
+  std::string errors;
+  EXPECT_EQ(run_generator(dir, {"tables.cpp"}, &errors, RLIM_INFINITY, "parse_productions.h"), 0) << errors;
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir.path() / "tables.cpp"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir.path() / "parse_productions.h"));
+  auto files = std::filesystem::directory_iterator(dir.path());
+  EXPECT_EQ(std::distance(begin(files), end(files)), 3);  // the taken name's file too
 }
 
 // A write that fails (here: past the file size limit) leaves neither file, nor either
