@@ -1,0 +1,2 @@
+.SECTION "c",$2000
+NOP
