@@ -1,0 +1,2 @@
+	.SECTION "code",$2000
+	RTS
